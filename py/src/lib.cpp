@@ -1,0 +1,42 @@
+// The libzyk extension module: registers the classes and functions, in a fixed order.
+#include <nanobind/nanobind.h>
+
+#include "bridges.hpp"
+#include "enums.hpp"
+#include "ops.hpp"
+#include "trc_object.hpp"
+#include "ts.hpp"
+#include "views.hpp"
+
+namespace nb = nanobind;
+
+// Keep the exported C function in the link even though nothing here calls it.
+[[maybe_unused]] static auto* const keep_now = &now;
+
+NB_MODULE(libzyk, m) {
+    auto trc = zp::register_trc(m);
+    zp::register_topology(m);
+    zp::register_residues(m);
+    zp::register_chains(m);
+    zp::register_element(m);
+    zp::register_bond(m);
+    zp::register_bond_order(m);
+    zp::register_stereochemistry(m);
+    zp::register_amino_acid_seq(m);
+    zp::register_alpha_helices(m);
+    zp::register_helix_class(m);
+    zp::register_beta_sheets(m);
+    zp::register_strand_sense(m);
+    zp::register_atom_check_strictness(m);
+
+    m.def("from_pdb", &zp::format_from_pdb, nb::arg("contents"), nb::sig("def from_pdb(contents: str) -> list[TRC]"));
+    m.def("to_pdb", &zp::format_to_pdb, nb::arg("trc"), nb::sig("def to_pdb(trc: TRC) -> str"));
+    m.def("from_mmcif", &zp::format_from_mmcif, nb::arg("contents"), nb::sig("def from_mmcif(contents: str) -> list[TRC]"));
+    m.def("from_sdf", &zp::format_from_sdf, nb::arg("contents"), nb::sig("def from_sdf(contents: str) -> list[TRC]"));
+    m.def("to_sdf", &zp::format_to_sdf, nb::arg("trc"), nb::sig("def to_sdf(trc: TRC) -> str"));
+    m.def("from_xyz", &zp::format_from_xyz, nb::arg("contents"), nb::sig("def from_xyz(contents: str) -> TRC"));
+    m.def("to_xyz", &zp::format_to_xyz, nb::arg("trc"), nb::sig("def to_xyz(trc: TRC) -> str"));
+
+    zp::add_trc_methods(trc);
+    zp::install_bridges();
+}
