@@ -64,6 +64,20 @@ std::string_view trim_end(std::string_view s) {
 
 std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 
+std::string_view next_token(std::string_view& rest) {
+    rest = trim_start(rest);
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        char32_t cp;
+        const std::size_t len = utf8_length_at(rest, i, cp);
+        if (len != 0 && is_white_space(cp)) break;
+        i += len == 0 ? 1 : len;
+    }
+    const std::string_view token = rest.substr(0, i);
+    rest.remove_prefix(i);
+    return token;
+}
+
 std::string_view message(IntError e) {
     switch (e) {
         case IntError::Empty: return "cannot parse integer from empty string";
@@ -262,6 +276,17 @@ std::size_t char_count(std::string_view s) {
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
     }
     return n;
+}
+
+std::string_view prefix_chars(std::string_view s, std::size_t n) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (seen == n) return s.substr(0, i);
+            ++seen;
+        }
+    }
+    return s;
 }
 
 void append_aligned(std::string& out, std::string_view s, std::size_t width, Align align) {

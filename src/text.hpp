@@ -19,6 +19,10 @@ std::string_view trim(std::string_view s);
 std::string_view trim_start(std::string_view s);
 std::string_view trim_end(std::string_view s);
 
+// Splits off the next run of non-white-space (same set as trim) from the front of `rest` and
+// advances `rest` past it; empty when only white space is left.
+std::string_view next_token(std::string_view& rest);
+
 // Integers: an optional sign ('-' only for signed types), then one or more ASCII digits,
 // nothing else, range-checked against the target type.
 enum class IntError : std::uint8_t { Empty, InvalidDigit, PosOverflow, NegOverflow };
@@ -82,6 +86,8 @@ void append_int(std::string& out, T v) {
 
 // Width counts characters (UTF-8 code points), as a reader of the text sees them.
 std::size_t char_count(std::string_view s);
+// The first `n` characters of `s` (all of it when shorter); never splits a character.
+std::string_view prefix_chars(std::string_view s, std::size_t n);
 enum class Align : std::uint8_t { Left, Right };
 void append_aligned(std::string& out, std::string_view s, std::size_t width, Align align);
 inline void append_right(std::string& out, std::string_view s, std::size_t width) {

@@ -1,6 +1,7 @@
 #include "bridges.hpp"
 
 #include <nanobind/nanobind.h>
+#include <nanobind/stl/string.h>
 
 #include <string>
 

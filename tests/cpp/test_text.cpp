@@ -134,3 +134,26 @@ ZYK_TEST(quoting_escapes_like_a_debug_form) {
     EXPECT_EQ(quoted("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
     EXPECT_EQ(quoted(std::string_view("\x01", 1)), "\"\\u{1}\"");
 }
+
+ZYK_TEST(tokens_split_at_runs_of_unicode_white_space) {
+    std::string_view rest = "  C\t1.0\xC2\xA0\xC2\xA0-2 \xE2\x80\x83x\r\n";
+    std::string_view expected[] = {"C", "1.0", "-2", "x"};
+    for (std::string_view want : expected) EXPECT_EQ(next_token(rest), want);
+    EXPECT_EQ(next_token(rest), "");
+    EXPECT_EQ(rest, "");
+    std::string_view broken = "a\xC2 b";  // a truncated sequence is part of the token
+    EXPECT_EQ(next_token(broken), "a\xC2");
+    EXPECT_EQ(next_token(broken), "b");
+}
+
+ZYK_TEST(character_prefixes_never_split_a_character) {
+    struct { std::string_view in; std::size_t n; std::string_view out; } table[] = {
+        {"ABCD", 3, "ABC"},
+        {"AB", 3, "AB"},
+        {"", 1, ""},
+        {"\xC3\x85" "BC", 1, "\xC3\x85"},
+        {"A\xE2\x82\xAC", 2, "A\xE2\x82\xAC"},
+        {"ABC", 0, ""},
+    };
+    for (auto& row : table) EXPECT_EQ(prefix_chars(row.in, row.n), row.out);
+}
