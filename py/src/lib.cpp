@@ -29,13 +29,13 @@ NB_MODULE(libzyk, m) {
     zp::register_strand_sense(m);
     zp::register_atom_check_strictness(m);
 
-    m.def("from_pdb", &zp::format_from_pdb, nb::arg("contents"), nb::sig("def from_pdb(contents: str) -> list[TRC]"));
-    m.def("to_pdb", &zp::format_to_pdb, nb::arg("trc"), nb::sig("def to_pdb(trc: TRC) -> str"));
+    m.def("from_pdb", &zp::format_from_pdb, nb::arg("contents").none(), nb::sig("def from_pdb(contents: str) -> list[TRC]"));
+    m.def("to_pdb", &zp::format_to_pdb, nb::arg("trc").none(), nb::sig("def to_pdb(trc: TRC) -> str"));
     m.def("from_mmcif", &zp::format_from_mmcif, nb::arg("contents"), nb::sig("def from_mmcif(contents: str) -> list[TRC]"));
     m.def("from_sdf", &zp::format_from_sdf, nb::arg("contents"), nb::sig("def from_sdf(contents: str) -> list[TRC]"));
     m.def("to_sdf", &zp::format_to_sdf, nb::arg("trc"), nb::sig("def to_sdf(trc: TRC) -> str"));
-    m.def("from_xyz", &zp::format_from_xyz, nb::arg("contents"), nb::sig("def from_xyz(contents: str) -> TRC"));
-    m.def("to_xyz", &zp::format_to_xyz, nb::arg("trc"), nb::sig("def to_xyz(trc: TRC) -> str"));
+    m.def("from_xyz", &zp::format_from_xyz, nb::arg("contents").none(), nb::sig("def from_xyz(contents: str) -> TRC"));
+    m.def("to_xyz", &zp::format_to_xyz, nb::arg("trc").none(), nb::sig("def to_xyz(trc: TRC) -> str"));
 
     zp::add_trc_methods(trc);
     zp::install_bridges();

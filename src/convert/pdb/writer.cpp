@@ -73,9 +73,9 @@ private:
         out_.push_back('\n');
     }
 
-    // The identifier SEQRES, HELIX, SHEET and ATOM records give chain c: its first label,
-    // else a letter by position. ATOM records use it too, so that a file read back pairs its
-    // secondary structure and sequences with the right atoms.
+    // The identifier the records give chain c: its first label, else a letter by position.
+    // ATOM records use the same one as SEQRES, HELIX and SHEET, so that a file read back
+    // pairs its sequences and secondary structure with the right atoms.
     void chain_ids() {
         ids_.resize(chains_.chains.size());
         for (std::size_t c = 0; c < ids_.size(); ++c) {
@@ -97,17 +97,24 @@ private:
         return r < res_.insertion_codes.size() ? std::string_view(res_.insertion_codes[r]) : std::string_view{};
     }
 
+    // SEQRES lists a chain's leading run of consecutively numbered residues: a reader numbers
+    // SEQRES positions consecutively from the first residue, so a residue past a numbering
+    // gap (waters and ligands numbered apart, a jump in the numbering) would be read back
+    // into phantom residues without atoms.
     void seqres() {
         for (std::size_t c = 0; c < chains_.chains.size(); ++c) {
             const Chain& chain = chains_.chains[c];
             if (chain.empty()) continue;
+            std::size_t run = 1;
+            const std::int64_t first = seq_n_of(chain[0]);
+            while (run < chain.size() && std::int64_t(seq_n_of(chain[run])) == first + std::int64_t(run)) ++run;
             Seqres s;
             s.chain_id = ids_[c];
-            s.num_res = std::uint32_t(chain.size());
-            for (std::size_t i = 0; i < chain.size(); i += 13) {
+            s.num_res = std::uint32_t(run);
+            for (std::size_t i = 0; i < run; i += 13) {
                 s.ser_num = std::uint32_t(i / 13 + 1);
                 s.res_names.clear();
-                for (std::size_t k = i; k < std::min(chain.size(), i + 13); ++k) s.res_names.emplace_back(seq_of(chain[k]));
+                for (std::size_t k = i; k < std::min(run, i + 13); ++k) s.res_names.emplace_back(seq_of(chain[k]));
                 line(Line{s});
             }
         }
@@ -197,7 +204,11 @@ private:
             a.res_name = seq_of(std::uint32_t(r));
             a.res_seq = seq_n_of(std::uint32_t(r));
             a.i_code = std::string(code_of(std::uint32_t(r)));
-            a.chain_id = chain_of[r] == none ? std::string("A") : ids_[chain_of[r]];
+            if (chain_of[r] == none) {
+                a.chain_id.assign(1, 'A');
+            } else {
+                a.chain_id = text::prefix_chars(ids_[chain_of[r]], 1);
+            }
             a.hetatm = !is_amino_acid(a.res_name);
             a.occupancy = 1.0f;
             a.temp_factor = 0.0f;
@@ -223,7 +234,9 @@ private:
     std::expected<void, std::string> conects() {
         if (!top_.connectivity) return {};
         const std::size_t n = top_.symbols.size();
-        // Whether each atom's first residue is an amino acid.
+        // Bonds within and between amino acids are left to perception when the text is read
+        // back; it keeps sulfur-sulfur bonds (disulfides) without rebuilding them, so those
+        // are written. Each atom counts in the first residue that lists it.
         std::vector<std::uint8_t> state(n, 0);  // 0 no residue yet, 1 amino acid, 2 other
         for (std::size_t r = 0; r < res_.residues.size(); ++r) {
             const std::uint8_t kind = is_amino_acid(seq_of(std::uint32_t(r))) ? 1 : 2;
@@ -234,7 +247,8 @@ private:
         Line record{Conect{{0, 0}}};
         auto& serials = std::get<Conect>(record.value).serials;
         for (const Bond& b : *top_.connectivity) {
-            if (state[b.first] == 1 && state[b.second] == 1) continue;
+            const bool sulfur_pair = top_.symbols[b.first] == Element::S && top_.symbols[b.second] == Element::S;
+            if (state[b.first] == 1 && state[b.second] == 1 && !sulfur_pair) continue;
             serials[0] = b.first;
             serials[1] = b.second;
             // Bond orders 1 to 6 are written as that many repetitions.
