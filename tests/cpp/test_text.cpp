@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "harness.hpp"
@@ -156,4 +157,55 @@ ZYK_TEST(character_prefixes_never_split_a_character) {
         {"ABC", 0, ""},
     };
     for (auto& row : table) EXPECT_EQ(prefix_chars(row.in, row.n), row.out);
+}
+
+ZYK_TEST(fast_paths_agree_with_the_general_number_forms) {
+    // Fixed-point printing of floats and parsing of plain decimals take shortcuts; both must
+    // give exactly what the general conversions give.
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 200000; ++i) {
+        const float f = float(mantissa(rng) * std::pow(10.0, exponent(rng)));
+        const int decimals = i % 9;
+        std::string fast;
+        append_fixed(fast, double(f), decimals);
+        char buf[400];
+        auto r = std::to_chars(buf, buf + sizeof buf, double(f), std::chars_format::fixed, decimals);
+        const std::string slow(buf, r.ptr);
+        if (fast != slow) {
+            EXPECT_EQ(fast, slow);
+            break;
+        }
+        float parsed = 0;
+        std::from_chars(slow.data(), slow.data() + slow.size(), parsed);
+        if (parse_f32(slow).value() != parsed) {
+            EXPECT_EQ(parse_f32(slow).value(), parsed);
+            break;
+        }
+        double parsed64 = 0;
+        std::from_chars(slow.data(), slow.data() + slow.size(), parsed64);
+        if (parse_f64(slow).value() != parsed64) {
+            EXPECT_EQ(parse_f64(slow).value(), parsed64);
+            break;
+        }
+    }
+    struct { float v; int decimals; std::string_view out; } ties[] = {
+        {0.125f, 2, "0.12"}, {0.375f, 2, "0.38"}, {2.5f, 0, "2"}, {3.5f, 0, "4"}, {-0.0001f, 3, "-0.000"},
+        {-0.0f, 0, "-0"}, {16777216.0f, 8, "16777216.00000000"}, {1e30f, 2, "1000000015047466219876688855040.00"},
+    };
+    for (auto& row : ties) {
+        std::string s;
+        append_fixed(s, double(row.v), row.decimals);
+        EXPECT_EQ(s, row.out);
+    }
+    struct { std::string_view in; float out; } decimals[] = {
+        {"16777216", 16777216.0f}, {"16777217", 16777216.0f}, {"0.1", 0.1f}, {"123.456", 123.456f},
+        {"-0.000", -0.0f}, {"00000000000000000000001.5", 1.5f}, {"0.0000000001", 1e-10f},
+        {"0.00000000001", 1e-11f}, {"3.4028235e38", 3.4028235e38f},
+    };
+    for (auto& row : decimals) EXPECT_EQ(parse_f32(row.in).value(), row.out);
+    EXPECT(std::signbit(parse_f32("-0.000").value()));
+    EXPECT(parse_f32("1.2.3").error() == FloatError::Invalid);
+    EXPECT(parse_f32(".").error() == FloatError::Invalid);
 }

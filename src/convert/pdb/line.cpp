@@ -84,15 +84,19 @@ namespace {
 constexpr std::size_t line_width = 80;
 
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_ascii_blank(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
 
-// The trimmed field text, after tracing and the character-boundary check.
-std::expected<std::string_view, Error> field(const PaddedLine& line, std::size_t start, std::size_t end) {
-    trace_parser(line, start, end);
-    const std::string_view t = line.text;
-    if ((start < t.size() && is_continuation(t[start])) || (end < t.size() && is_continuation(t[end]))) {
-        return std::unexpected(Error::split_character(line.number, start, end));
+// Unicode trimming, with ASCII blanks stripped inline first: fixed-column text is ASCII, and
+// whenever a byte beyond ASCII is met the general rule decides.
+[[gnu::always_inline]] inline std::string_view trim_field(std::string_view f) {
+    std::size_t b = 0, e = f.size();
+    while (b < e && is_ascii_blank(static_cast<unsigned char>(f[b]))) ++b;
+    while (e > b && is_ascii_blank(static_cast<unsigned char>(f[e - 1]))) --e;
+    const std::string_view kept(f.data() + b, e - b);
+    if (b < e && (static_cast<unsigned char>(f[b]) >= 0x80 || static_cast<unsigned char>(f[e - 1]) >= 0x80)) {
+        return text::trim(kept);
     }
-    return text::trim(line.raw(start, end));
+    return kept;
 }
 
 // Element symbols seen in columns 77-78 are one or two ASCII letters; memoise the symbol
@@ -123,6 +127,115 @@ std::optional<Element> element_from_letters(std::string_view s) {
     return static_cast<Element>(v - 1);
 }
 
+// Reads the fields of one line in order. Each read traces, checks that the range does not cut
+// a character and trims; the first failure is kept and every later read is a no-op, so that a
+// record parser reads straight through and looks at `ok()` once.
+//
+// A `Plain` reader is for lines known to be untraced, at least 80 bytes long and ASCII in
+// those 80 columns (and not continued into column 81): no field there can cut a character or
+// reach past the end, so those checks are skipped. Fields must lie within the 80 columns.
+template <bool Plain = false>
+class FieldReader {
+public:
+    explicit FieldReader(const PaddedLine& line) : line_(line) {}
+
+    bool ok() const { return !error_; }
+    Error take_error() { return std::move(*error_); }
+
+    [[gnu::always_inline]] std::string_view str(std::size_t start, std::size_t end) {
+        std::string_view f;
+        (void)begin(start, end, f);
+        return f;
+    }
+    [[gnu::always_inline]] std::optional<std::string_view> opt_str(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f) || f.empty()) return std::nullopt;
+        return f;
+    }
+    template <class T>
+    [[gnu::always_inline]] T integer(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f)) return 0;
+        return number<T>(f, start, end);
+    }
+    std::optional<std::int32_t> opt_i32(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f) || f.empty()) return std::nullopt;
+        const std::int32_t v = number<std::int32_t>(f, start, end);
+        if (error_) return std::nullopt;
+        return v;
+    }
+    [[gnu::always_inline]] float real(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f)) return 0;
+        const auto v = text::parse_f32(f);
+        if (!v) [[unlikely]] {
+            error_ = Error::expected_float(line_.number, start, end);
+            return 0;
+        }
+        return *v;
+    }
+    [[gnu::always_inline]] Element element(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f)) return Element::X;
+        if (auto e = element_from_letters(f)) return *e;
+        error_ = Error::invalid_symbol(std::string(f), line_.number);
+        return Element::X;
+    }
+    [[gnu::always_inline]] std::int32_t charge(std::size_t start, std::size_t end) {
+        std::string_view f;
+        if (!begin(start, end, f) || f.empty()) return 0;
+        const char last = f.back();
+        if (last != '+' && last != '-') return number<std::int32_t>(f, start, end);
+        const auto v = text::parse_int<std::int32_t>(f.substr(0, f.size() - 1));
+        if (!v || (last == '-' && *v == INT32_MIN)) {
+            error_ = Error::expected_int(line_.number, start, end);
+            return 0;
+        }
+        return last == '-' ? -*v : *v;
+    }
+
+private:
+    [[gnu::always_inline]] bool begin(std::size_t start, std::size_t end, std::string_view& f) {
+        if (error_) [[unlikely]] return false;
+        if constexpr (Plain) {
+            f = trim_field(std::string_view(line_.text.data() + start, end - start));
+            return true;
+        }
+        if (line_.trace) [[unlikely]] trace_parser(line_, start, end);
+        const std::string_view t = line_.text;
+        if ((start < t.size() && is_continuation(t[start])) || (end < t.size() && is_continuation(t[end]))) [[unlikely]] {
+            error_ = Error::split_character(line_.number, start, end);
+            return false;
+        }
+        const std::size_t s = start < t.size() ? start : t.size();
+        const std::size_t e = end < t.size() ? end : t.size();
+        f = trim_field(std::string_view(t.data() + s, e > s ? e - s : 0));
+        return true;
+    }
+    template <class T>
+    T number(std::string_view f, std::size_t start, std::size_t end) {
+        const auto v = text::parse_int<T>(f);
+        if (!v) [[unlikely]] {
+            error_ = Error::expected_int(line_.number, start, end);
+            return 0;
+        }
+        return *v;
+    }
+
+    const PaddedLine& line_;
+    std::optional<Error> error_;
+};
+
+// A public field parser: one read, then its value or its error.
+template <class Read>
+auto single(const PaddedLine& line, Read&& read) -> std::expected<decltype(read(std::declval<FieldReader<>&>())), Error> {
+    FieldReader<> r(line);
+    auto v = read(r);
+    if (!r.ok()) return std::unexpected(r.take_error());
+    return v;
+}
+
 }  // namespace
 
 std::size_t PaddedLine::padded_size() const {
@@ -146,7 +259,7 @@ std::string_view PaddedLine::raw(std::size_t start, std::size_t end) const {
 }
 
 void trace_parser(const PaddedLine& line, std::size_t start, std::size_t end) {
-    if (!log::enabled(log::Level::Debug)) return;
+    if (!line.trace) return;
     ZYK_DEBUG(log::target_pdb, line.padded());
     ZYK_DEBUG(log::target_pdb, std::string(start, ' ') + std::string(end > start ? end - start : 0, '^'));
     ZYK_DEBUG(log::target_pdb, [&] {
@@ -161,115 +274,82 @@ void trace_parser(const PaddedLine& line, std::size_t start, std::size_t end) {
 }
 
 std::expected<std::string_view, Error> parse_str(const PaddedLine& line, std::size_t start, std::size_t end) {
-    return field(line, start, end);
+    return single(line, [&](FieldReader<>& r) { return r.str(start, end); });
 }
 
 std::expected<std::optional<std::string_view>, Error> parse_opt_str(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    if (f->empty()) return std::optional<std::string_view>{};
-    return std::optional<std::string_view>{*f};
+    return single(line, [&](FieldReader<>& r) { return r.opt_str(start, end); });
 }
 
 std::expected<std::int32_t, Error> parse_i32(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    auto v = text::parse_int<std::int32_t>(*f);
-    if (!v) return std::unexpected(Error::expected_int(line.number, start, end));
-    return *v;
+    return single(line, [&](FieldReader<>& r) { return r.integer<std::int32_t>(start, end); });
 }
 
 std::expected<std::optional<std::int32_t>, Error> parse_opt_i32(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    if (f->empty()) return std::optional<std::int32_t>{};
-    auto v = text::parse_int<std::int32_t>(*f);
-    if (!v) return std::unexpected(Error::expected_int(line.number, start, end));
-    return std::optional<std::int32_t>{*v};
+    return single(line, [&](FieldReader<>& r) { return r.opt_i32(start, end); });
 }
 
 std::expected<std::uint32_t, Error> parse_u32(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    auto v = text::parse_int<std::uint32_t>(*f);
-    if (!v) return std::unexpected(Error::expected_int(line.number, start, end));
-    return *v;
+    return single(line, [&](FieldReader<>& r) { return r.integer<std::uint32_t>(start, end); });
 }
 
 std::expected<float, Error> parse_f32(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    auto v = text::parse_f32(*f);
-    if (!v) return std::unexpected(Error::expected_float(line.number, start, end));
-    return *v;
+    return single(line, [&](FieldReader<>& r) { return r.real(start, end); });
 }
 
 std::expected<Element, Error> parse_element(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    if (auto e = element_from_letters(*f)) return *e;
-    return std::unexpected(Error::invalid_symbol(std::string(*f), line.number));
+    return single(line, [&](FieldReader<>& r) { return r.element(start, end); });
 }
 
 std::expected<std::int32_t, Error> parse_opt_charge(const PaddedLine& line, std::size_t start, std::size_t end) {
-    auto f = field(line, start, end);
-    if (!f) return std::unexpected(std::move(f.error()));
-    std::string_view s = *f;
-    if (s.empty()) return 0;
-    const char last = s.back();
-    if (last == '+' || last == '-') {
-        auto v = text::parse_int<std::int32_t>(s.substr(0, s.size() - 1));
-        if (!v) return std::unexpected(Error::expected_int(line.number, start, end));
-        if (last == '+') return *v;
-        if (*v == INT32_MIN) return std::unexpected(Error::expected_int(line.number, start, end));
-        return -*v;
-    }
-    auto v = text::parse_int<std::int32_t>(s);
-    if (!v) return std::unexpected(Error::expected_int(line.number, start, end));
-    return *v;
+    return single(line, [&](FieldReader<>& r) { return r.charge(start, end); });
 }
 
 std::string ins_code_or_tilde(std::string_view code) { return code.empty() ? std::string("~") : std::string(code); }
 
 // ---- record parsers ----
 
-#define ZYK_PDB_TRY(var, expr)                                            \
-    auto var##_result = (expr);                                           \
-    if (!var##_result) return std::unexpected(std::move(var##_result.error())); \
-    auto var = std::move(*var##_result)
+namespace {
+
+template <bool Plain>
+std::expected<void, Error> read_atom_fields(const PaddedLine& line, AtomFields& out) {
+    FieldReader<Plain> r(line);
+    out.serial = r.template integer<std::uint32_t>(6, 11);
+    out.name = r.str(12, 16);
+    out.alt_loc = r.opt_str(16, 17);
+    out.res_name = r.str(17, 20);
+    out.chain_id = r.str(21, 22);
+    out.res_seq = r.template integer<std::int32_t>(22, 26);
+    out.i_code = r.opt_str(26, 27);
+    out.x = r.real(30, 38);
+    out.y = r.real(38, 46);
+    out.z = r.real(46, 54);
+    out.occupancy = r.real(54, 60);
+    out.temp_factor = r.real(60, 66);
+    out.seg_id = r.opt_str(72, 76);
+    out.element = r.element(76, 78);
+    out.charge = r.charge(78, 80);
+    if (!r.ok()) return std::unexpected(r.take_error());
+    return {};
+}
+
+// At least 80 bytes, ASCII in columns 1-80, and column 81 (if any) not the rest of a character.
+bool is_plain_80(std::string_view t) {
+    if (t.size() < line_width) return false;
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < line_width; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, t.data() + i, 8);
+        any |= w;
+    }
+    return (any & 0x8080808080808080ULL) == 0 && (t.size() == line_width || !is_continuation(t[line_width]));
+}
+
+}  // namespace
 
 std::expected<void, Error> parse_atom_fields(const PaddedLine& line, AtomFields& out) {
-    ZYK_PDB_TRY(serial, parse_u32(line, 6, 11));
-    ZYK_PDB_TRY(name, parse_str(line, 12, 16));
-    ZYK_PDB_TRY(alt_loc, parse_opt_str(line, 16, 17));
-    ZYK_PDB_TRY(res_name, parse_str(line, 17, 20));
-    ZYK_PDB_TRY(chain_id, parse_str(line, 21, 22));
-    ZYK_PDB_TRY(res_seq, parse_i32(line, 22, 26));
-    ZYK_PDB_TRY(i_code, parse_opt_str(line, 26, 27));
-    ZYK_PDB_TRY(x, parse_f32(line, 30, 38));
-    ZYK_PDB_TRY(y, parse_f32(line, 38, 46));
-    ZYK_PDB_TRY(z, parse_f32(line, 46, 54));
-    ZYK_PDB_TRY(occupancy, parse_f32(line, 54, 60));
-    ZYK_PDB_TRY(temp_factor, parse_f32(line, 60, 66));
-    ZYK_PDB_TRY(seg_id, parse_opt_str(line, 72, 76));
-    ZYK_PDB_TRY(element, parse_element(line, 76, 78));
-    ZYK_PDB_TRY(charge, parse_opt_charge(line, 78, 80));
-    out.serial = serial;
-    out.name = name;
-    out.alt_loc = alt_loc;
-    out.res_name = res_name;
-    out.chain_id = chain_id;
-    out.res_seq = res_seq;
-    out.i_code = i_code;
-    out.x = x;
-    out.y = y;
-    out.z = z;
-    out.occupancy = occupancy;
-    out.temp_factor = temp_factor;
-    out.seg_id = seg_id;
-    out.element = element;
-    out.charge = charge;
-    return {};
+    if (!line.trace && is_plain_80(line.text)) return read_atom_fields<true>(line, out);
+    return read_atom_fields<false>(line, out);
 }
 
 namespace {
@@ -308,6 +388,7 @@ std::expected<Atom, Error> try_from_atom(const PaddedLine& line) { return atom_r
 std::expected<Atom, Error> try_from_hetatm(const PaddedLine& line) { return atom_record(line, true); }
 
 Ter try_from_ter(const PaddedLine& line) {
+    // Never fails: each field is read on its own, and an unreadable one is 0 or empty.
     Ter t;
     t.serial = parse_u32(line, 6, 11).value_or(0);
     t.res_name = std::string(parse_str(line, 17, 20).value_or(std::string_view{}));
@@ -317,14 +398,16 @@ Ter try_from_ter(const PaddedLine& line) {
 }
 
 std::expected<void, Error> parse_conect(const PaddedLine& line, std::vector<std::uint32_t>& out) {
+    FieldReader<> r(line);
     const std::size_t size = line.padded_size();
     for (std::size_t start = 6; start + 5 <= size; start += 5) {
-        ZYK_PDB_TRY(text, parse_str(line, start, start + 5));
-        if (text.empty()) break;
+        const std::string_view text = r.str(start, start + 5);
+        if (!r.ok() || text.empty()) break;
         auto v = text::parse_int<std::uint32_t>(text);
         if (!v) return std::unexpected(Error::expected_int(line.number, start, start + 5));
         out.push_back(*v);
     }
+    if (!r.ok()) return std::unexpected(r.take_error());
     return {};
 }
 
@@ -336,109 +419,91 @@ std::expected<Conect, Error> try_from_conect(const PaddedLine& line) {
 }
 
 std::expected<Helix, Error> try_from_helix(const PaddedLine& line) {
+    FieldReader<> r(line);
     Helix h;
-    ZYK_PDB_TRY(ser_num, parse_i32(line, 7, 10));
-    ZYK_PDB_TRY(helix_id, parse_str(line, 11, 14));
-    ZYK_PDB_TRY(init_res_name, parse_str(line, 15, 18));
-    ZYK_PDB_TRY(init_chain_id, parse_str(line, 19, 20));
-    ZYK_PDB_TRY(init_seq_num, parse_i32(line, 21, 25));
-    ZYK_PDB_TRY(init_i_code, parse_str(line, 25, 26));
-    ZYK_PDB_TRY(end_res_name, parse_str(line, 27, 30));
-    ZYK_PDB_TRY(end_chain_id, parse_str(line, 31, 32));
-    ZYK_PDB_TRY(end_seq_num, parse_i32(line, 33, 37));
-    ZYK_PDB_TRY(end_i_code, parse_str(line, 37, 38));
-    ZYK_PDB_TRY(helix_class, parse_opt_i32(line, 38, 40));
-    ZYK_PDB_TRY(length, parse_opt_i32(line, 71, 76));
-    h.ser_num = ser_num;
-    h.helix_id = std::string(helix_id);
-    h.init_res_name = std::string(init_res_name);
-    h.init_chain_id = std::string(init_chain_id);
-    h.init_seq_num = init_seq_num;
-    h.init_i_code = ins_code_or_tilde(init_i_code);
-    h.end_res_name = std::string(end_res_name);
-    h.end_chain_id = std::string(end_chain_id);
-    h.end_seq_num = end_seq_num;
-    h.end_i_code = ins_code_or_tilde(end_i_code);
-    h.helix_class = helix_class.value_or(0);
-    h.length = length.value_or(0);
+    h.ser_num = r.integer<std::int32_t>(7, 10);
+    h.helix_id = r.str(11, 14);
+    h.init_res_name = r.str(15, 18);
+    h.init_chain_id = r.str(19, 20);
+    h.init_seq_num = r.integer<std::int32_t>(21, 25);
+    h.init_i_code = ins_code_or_tilde(r.str(25, 26));
+    h.end_res_name = r.str(27, 30);
+    h.end_chain_id = r.str(31, 32);
+    h.end_seq_num = r.integer<std::int32_t>(33, 37);
+    h.end_i_code = ins_code_or_tilde(r.str(37, 38));
+    h.helix_class = r.opt_i32(38, 40).value_or(0);
+    h.length = r.opt_i32(71, 76).value_or(0);
+    if (!r.ok()) return std::unexpected(r.take_error());
     return h;
 }
 
 std::expected<Sheet, Error> try_from_sheet(const PaddedLine& line) {
+    FieldReader<> r(line);
     Sheet s;
-    ZYK_PDB_TRY(strand, parse_i32(line, 7, 10));
-    ZYK_PDB_TRY(sheet_id, parse_str(line, 11, 14));
-    ZYK_PDB_TRY(num_strands, parse_opt_i32(line, 14, 16));
-    ZYK_PDB_TRY(init_res_name, parse_str(line, 17, 20));
-    ZYK_PDB_TRY(init_chain_id, parse_str(line, 21, 22));
-    ZYK_PDB_TRY(init_seq_num, parse_i32(line, 22, 26));
-    ZYK_PDB_TRY(init_i_code, parse_str(line, 26, 27));
-    ZYK_PDB_TRY(end_res_name, parse_str(line, 28, 31));
-    ZYK_PDB_TRY(end_chain_id, parse_str(line, 32, 33));
-    ZYK_PDB_TRY(end_seq_num, parse_i32(line, 33, 37));
-    ZYK_PDB_TRY(end_i_code, parse_str(line, 37, 38));
-    ZYK_PDB_TRY(sense, parse_opt_i32(line, 38, 40));
-    ZYK_PDB_TRY(cur_atom, parse_str(line, 41, 45));
-    ZYK_PDB_TRY(cur_res_name, parse_str(line, 45, 48));
-    ZYK_PDB_TRY(cur_chain_id, parse_str(line, 49, 50));
-    ZYK_PDB_TRY(cur_res_seq, parse_opt_i32(line, 50, 54));
-    ZYK_PDB_TRY(cur_i_code, parse_str(line, 54, 55));
-    ZYK_PDB_TRY(prev_atom, parse_str(line, 56, 60));
-    ZYK_PDB_TRY(prev_res_name, parse_str(line, 60, 63));
-    ZYK_PDB_TRY(prev_chain_id, parse_str(line, 64, 65));
-    ZYK_PDB_TRY(prev_res_seq, parse_opt_i32(line, 65, 69));
-    ZYK_PDB_TRY(prev_i_code, parse_str(line, 69, 70));
-    s.strand = strand;
-    s.sheet_id = std::string(sheet_id);
-    s.num_strands = num_strands.value_or(0);
-    s.init_res_name = std::string(init_res_name);
-    s.init_chain_id = std::string(init_chain_id);
-    s.init_seq_num = init_seq_num;
-    s.init_i_code = ins_code_or_tilde(init_i_code);
-    s.end_res_name = std::string(end_res_name);
-    s.end_chain_id = std::string(end_chain_id);
-    s.end_seq_num = end_seq_num;
-    s.end_i_code = ins_code_or_tilde(end_i_code);
-    s.sense = sense.value_or(0);
-    s.cur_atom = std::string(cur_atom);
-    s.cur_res_name = std::string(cur_res_name);
-    s.cur_chain_id = std::string(cur_chain_id);
-    s.cur_res_seq = cur_res_seq.value_or(0);
-    s.cur_i_code = ins_code_or_tilde(cur_i_code);
-    s.prev_atom = std::string(prev_atom);
-    s.prev_res_name = std::string(prev_res_name);
-    s.prev_chain_id = std::string(prev_chain_id);
-    s.prev_res_seq = prev_res_seq.value_or(0);
-    s.prev_i_code = ins_code_or_tilde(prev_i_code);
+    s.strand = r.integer<std::int32_t>(7, 10);
+    s.sheet_id = r.str(11, 14);
+    s.num_strands = r.opt_i32(14, 16).value_or(0);
+    s.init_res_name = r.str(17, 20);
+    s.init_chain_id = r.str(21, 22);
+    s.init_seq_num = r.integer<std::int32_t>(22, 26);
+    s.init_i_code = ins_code_or_tilde(r.str(26, 27));
+    s.end_res_name = r.str(28, 31);
+    s.end_chain_id = r.str(32, 33);
+    s.end_seq_num = r.integer<std::int32_t>(33, 37);
+    s.end_i_code = ins_code_or_tilde(r.str(37, 38));
+    s.sense = r.opt_i32(38, 40).value_or(0);
+    s.cur_atom = r.str(41, 45);
+    s.cur_res_name = r.str(45, 48);
+    s.cur_chain_id = r.str(49, 50);
+    s.cur_res_seq = r.opt_i32(50, 54).value_or(0);
+    s.cur_i_code = ins_code_or_tilde(r.str(54, 55));
+    s.prev_atom = r.str(56, 60);
+    s.prev_res_name = r.str(60, 63);
+    s.prev_chain_id = r.str(64, 65);
+    s.prev_res_seq = r.opt_i32(65, 69).value_or(0);
+    s.prev_i_code = ins_code_or_tilde(r.str(69, 70));
+    if (!r.ok()) return std::unexpected(r.take_error());
     return s;
 }
 
 std::expected<Seqres, Error> try_from_seqres(const PaddedLine& line) {
+    FieldReader<> r(line);
     Seqres s;
-    ZYK_PDB_TRY(ser_num, parse_u32(line, 7, 10));
-    ZYK_PDB_TRY(chain_id, parse_str(line, 11, 12));
-    ZYK_PDB_TRY(num_res, parse_u32(line, 13, 17));
-    s.ser_num = ser_num;
-    s.chain_id = std::string(chain_id);
-    s.num_res = num_res;
+    s.ser_num = r.integer<std::uint32_t>(7, 10);
+    s.chain_id = r.str(11, 12);
+    s.num_res = r.integer<std::uint32_t>(13, 17);
     const std::size_t size = line.padded_size();
-    for (std::size_t start = 19; start + 3 <= size; start += 4) {
-        ZYK_PDB_TRY(name, parse_str(line, start, start + 3));
-        if (name.empty()) break;
+    for (std::size_t start = 19; r.ok() && start + 3 <= size; start += 4) {
+        const std::string_view name = r.str(start, start + 3);
+        if (!r.ok() || name.empty()) break;
         s.res_names.emplace_back(name);
     }
+    if (!r.ok()) return std::unexpected(r.take_error());
     return s;
 }
 
 std::expected<Dbref, Error> try_from_dbref(const PaddedLine& line) {
-    ZYK_PDB_TRY(chain_id, parse_str(line, 12, 13));
-    ZYK_PDB_TRY(seq_begin, parse_i32(line, 14, 18));
-    return Dbref{std::string(chain_id), seq_begin};
+    FieldReader<> r(line);
+    Dbref d;
+    d.chain_id = r.str(12, 13);
+    d.seq_begin = r.integer<std::int32_t>(14, 18);
+    if (!r.ok()) return std::unexpected(r.take_error());
+    return d;
 }
 
-#undef ZYK_PDB_TRY
 
 // ---- dispatch ----
+
+namespace {
+
+// The first six bytes of a line as one number, for comparing record names at once.
+constexpr std::uint64_t name_code(std::string_view name) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 6; ++i) v |= std::uint64_t(static_cast<unsigned char>(name[i])) << (8 * i);
+    return v;
+}
+
+}  // namespace
 
 std::expected<RecordKind, Error> record_kind(std::string_view line) {
     const std::size_t n = line.size();
@@ -449,44 +514,28 @@ std::expected<RecordKind, Error> record_kind(std::string_view line) {
         return std::unexpected(Error::invalid_line("END", std::string(line)));
     }
     if (n < 6) return std::unexpected(Error::invalid_line_length(6, n));
-    const std::string_view name = line.substr(0, 6);
-    switch (name[0]) {
-        case 'A':
-            if (name == "ATOM  ") return RecordKind::Atom;
-            break;
-        case 'H':
-            if (name == "HETATM") return RecordKind::Atom;
-            if (name == "HELIX ") return RecordKind::Helix;
-            break;
-        case 'S':
-            if (name == "SEQRES") return RecordKind::Seqres;
-            if (name == "SHEET ") return RecordKind::Sheet;
-            break;
-        case 'D':
-            if (name == "DBREF ") return RecordKind::Dbref;
-            break;
-        case 'C':
-            if (name == "CONECT") return RecordKind::Conect;
-            break;
-        case 'T':
-            if (name == "TER   ") return RecordKind::Ter;
-            break;
-        case 'M':
-            if (name == "MODEL ") return RecordKind::Model;
-            break;
-        case 'E':
-            if (name == "ENDMDL") return RecordKind::Endmdl;
-            if (name == "END   ") return RecordKind::End;
-            break;
-        default: break;
+    std::uint64_t code = 0;
+    std::memcpy(&code, line.data(), 6);  // little-endian, like name_code
+    switch (code) {
+        case name_code("ATOM  "):
+        case name_code("HETATM"): return RecordKind::Atom;
+        case name_code("HELIX "): return RecordKind::Helix;
+        case name_code("SEQRES"): return RecordKind::Seqres;
+        case name_code("SHEET "): return RecordKind::Sheet;
+        case name_code("DBREF "): return RecordKind::Dbref;
+        case name_code("CONECT"): return RecordKind::Conect;
+        case name_code("TER   "): return RecordKind::Ter;
+        case name_code("MODEL "): return RecordKind::Model;
+        case name_code("ENDMDL"): return RecordKind::Endmdl;
+        case name_code("END   "): return RecordKind::End;
+        default: return RecordKind::Other;
     }
-    return RecordKind::Other;
 }
 
 std::expected<Line, Error> Line::try_from(std::string_view text, std::uint32_t line_number) {
     auto kind = record_kind(text);
     if (!kind) return std::unexpected(std::move(kind.error()));
-    const PaddedLine line{text, line_number};
+    const PaddedLine line{text, line_number, log::enabled(log::Level::Debug)};
     auto wrap = [](auto&& r) -> std::expected<Line, Error> {
         if (!r) return std::unexpected(std::move(r.error()));
         return Line{std::move(*r)};

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "element.hpp"
+#include "log.hpp"
 
 namespace zyk::pdb {
 
@@ -197,6 +198,9 @@ std::string to_string(const Sheet& sheet);
 struct PaddedLine {
     std::string_view text;
     std::uint32_t number = 0;
+    // Whether the field parsers trace (debug events are being listened to); a reader
+    // decides once per text.
+    bool trace = log::enabled(log::Level::Debug);
 
     // Length in bytes of the padded line.
     std::size_t padded_size() const;
@@ -207,7 +211,7 @@ struct PaddedLine {
 };
 
 // Emits the line, a caret marker under the range and the raw field text as three debug
-// events; nothing is built unless debug events are being listened to.
+// events; nothing is built unless the line is traced.
 void trace_parser(const PaddedLine& line, std::size_t start, std::size_t end);
 
 // Every parser traces, checks that the range does not cut a character, and trims Unicode

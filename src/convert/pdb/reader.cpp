@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <functional>
 #include <limits>
 #include <map>
@@ -28,32 +27,55 @@ std::string num(T v) {
 
 // Residue key: chain, number, insertion code ("~" for none), name; ordered in that order,
 // texts byte-wise, so "52A" < "52B" < "52" (no code).
+// Residue key texts are a few bytes: compare them in line rather than through memcmp.
+inline bool same_text(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 struct KeyView {
     std::string_view chain;
     std::int32_t seq;
     std::string_view code;
     std::string_view name;
 
-    friend bool operator==(const KeyView&, const KeyView&) = default;
-};
-
-bool key_less(const KeyView& a, const KeyView& b) {
-    if (const int c = a.chain.compare(b.chain)) return c < 0;
-    if (a.seq != b.seq) return a.seq < b.seq;
-    if (const int c = a.code.compare(b.code)) return c < 0;
-    return a.name < b.name;
-}
-
-struct KeyHash {
-    std::size_t operator()(const KeyView& k) const noexcept {
-        const std::hash<std::string_view> h;
-        std::size_t v = h(k.chain);
-        v = v * 0x9E3779B97F4A7C15ULL + std::size_t(std::uint32_t(k.seq));
-        v = v * 0x9E3779B97F4A7C15ULL + h(k.code);
-        v = v * 0x9E3779B97F4A7C15ULL + h(k.name);
-        return v;
+    friend bool operator==(const KeyView& a, const KeyView& b) {
+        return a.seq == b.seq && same_text(a.chain, b.chain) && same_text(a.code, b.code) && same_text(a.name, b.name);
     }
 };
+
+// Byte-wise three-way comparison of short texts.
+inline int compare_text(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool key_less(const KeyView& a, const KeyView& b) {
+    if (const int c = compare_text(a.chain, b.chain)) return c < 0;
+    if (a.seq != b.seq) return a.seq < b.seq;
+    if (const int c = compare_text(a.code, b.code)) return c < 0;
+    return compare_text(a.name, b.name) < 0;
+}
+
+// FNV-1a over the key's texts and number; residue keys are a few bytes each.
+inline std::uint64_t key_hash(const KeyView& k) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    auto mix = [&h](std::string_view t) {
+        for (char c : t) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+        h = (h ^ 0xFF) * 0x100000001b3ULL;  // separator: ("AB","C") differs from ("A","BC")
+    };
+    mix(k.chain);
+    mix(k.code);
+    mix(k.name);
+    return (h ^ std::uint32_t(k.seq)) * 0x100000001b3ULL;
+}
 
 struct Slot {
     std::string chain;
@@ -61,9 +83,52 @@ struct Slot {
     std::string code;         // "~" for none: the key's form
     std::string name;
     std::string stored_code;  // what the residue table gets: the file's code or empty
-    std::vector<std::uint32_t> atoms;
+    std::uint32_t group;      // index of the chain identifier in Section::chain_names
+    std::uint32_t atom_count = 0;
 
     KeyView view() const { return {chain, seq, code, name}; }
+};
+
+// Residue key -> slot, open addressing over slot indices (the keys live in the slots).
+class SlotIndex {
+public:
+    template <class Slots>
+    std::uint32_t find(const KeyView& key, std::uint64_t hash, const Slots& slots) const {
+        if (cells_.empty()) return none;
+        for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            const Cell& c = cells_[i];
+            if (c.slot == none) return none;
+            if (c.hash == std::uint32_t(hash) && slots[c.slot].view() == key) return c.slot;
+        }
+    }
+    void insert(std::uint64_t hash, std::uint32_t slot) {
+        if (2 * (count_ + 1) > cells_.size()) grow();
+        place(std::uint32_t(hash), slot);
+        ++count_;
+    }
+
+private:
+    struct Cell {
+        std::uint32_t hash;
+        std::uint32_t slot;
+    };
+    void place(std::uint32_t hash, std::uint32_t slot) {
+        std::size_t i = hash & mask_;
+        while (cells_[i].slot != none) i = (i + 1) & mask_;
+        cells_[i] = {hash, slot};
+    }
+    void grow() {
+        std::vector<Cell> old = std::move(cells_);
+        cells_.assign(old.empty() ? 64 : 2 * old.size(), Cell{0, none});
+        mask_ = cells_.size() - 1;
+        for (const Cell& c : old) {
+            if (c.slot != none) place(c.hash, c.slot);
+        }
+    }
+
+    std::vector<Cell> cells_;
+    std::size_t mask_ = 0;
+    std::size_t count_ = 0;
 };
 
 // A CONECT pair as serial numbers.
@@ -79,9 +144,22 @@ struct Section {
     std::vector<std::string> names;
     std::vector<std::int32_t> charges;
     std::vector<std::uint32_t> serials;
-    std::deque<Slot> slots;  // stable addresses: the map below holds views into them
-    std::unordered_map<KeyView, std::uint32_t, KeyHash> slot_of;
+    std::vector<std::uint32_t> atom_slot;  // per atom, its residue; lists are built once at the end
+    std::vector<Slot> slots;
+    SlotIndex slot_of;
     std::uint32_t last_slot = none;
+    // Distinct chain identifiers in order of appearance, for ordering residues by chain.
+    std::vector<std::string> chain_names;
+    std::unordered_map<std::string, std::uint32_t> group_of;
+    std::uint32_t last_group = none;
+
+    std::uint32_t group_for(std::string_view chain) {
+        if (last_group != none && chain_names[last_group] == chain) return last_group;
+        const auto [it, inserted] = group_of.try_emplace(std::string(chain), std::uint32_t(chain_names.size()));
+        if (inserted) chain_names.emplace_back(chain);
+        last_group = it->second;
+        return last_group;
+    }
     std::vector<Pair> bonds;
     bool open = false;
 
@@ -91,6 +169,7 @@ struct Section {
         names.reserve(atoms);
         charges.reserve(atoms);
         serials.reserve(atoms);
+        atom_slot.reserve(atoms);
     }
 };
 
@@ -242,7 +321,7 @@ private:
     std::expected<void, Error> process(std::string_view text, std::uint32_t number) {
         auto kind = record_kind(text);
         if (!kind) return std::unexpected(std::move(kind.error()));
-        const PaddedLine line{text, number};
+        const PaddedLine line{text, number, tracing_};
         switch (*kind) {
             case RecordKind::Atom: {
                 if (auto ok = parse_atom_fields(line, atom_); !ok) return ok;
@@ -287,7 +366,7 @@ private:
             case RecordKind::Endmdl: end_section(false); return {};
             case RecordKind::Ter:
                 // Never fails and carries nothing we keep; parsed only for its field trace.
-                if (log::enabled(log::Level::Debug)) (void)try_from_ter(line);
+                if (tracing_) (void)try_from_ter(line);
                 return {};
             case RecordKind::Other:
             case RecordKind::End: return {};
@@ -300,7 +379,6 @@ private:
         s.open = true;
         const AtomFields& a = atom_;
         if (a.alt_loc && *a.alt_loc != "A") return;  // only the first alternate location is kept
-        const auto index = std::uint32_t(s.symbols.size());
         s.symbols.push_back(a.element);
         s.geometry.push_back(a.x);
         s.geometry.push_back(a.y);
@@ -310,28 +388,32 @@ private:
         const KeyView key{a.chain_id, a.res_seq, a.i_code ? *a.i_code : std::string_view("~"), a.res_name};
         std::uint32_t slot = s.last_slot;
         if (slot == none || s.slots[slot].view() != key) {
-            const auto it = s.slot_of.find(key);
-            if (it != s.slot_of.end()) {
-                slot = it->second;
-            } else {
-                slot = std::uint32_t(s.slots.size());
-                Slot& fresh = s.slots.emplace_back();
-                fresh.chain = key.chain;
-                fresh.seq = key.seq;
-                fresh.code = key.code;
-                fresh.name = key.name;
-                fresh.stored_code = stored;
-                s.slot_of.emplace(fresh.view(), slot);
-            }
+            const std::uint64_t hash = key_hash(key);
+            slot = s.slot_of.find(key, hash, s.slots);
+            if (slot == none) slot = new_slot(s, key, stored, hash);
             s.last_slot = slot;
         }
         Slot& r = s.slots[slot];
         if (r.stored_code != stored) r.stored_code = stored;  // the last atom's form wins, as for a map insert
-        r.atoms.push_back(index);
+        ++r.atom_count;
+        s.atom_slot.push_back(slot);
 
         s.serials.push_back(a.serial);
         s.names.emplace_back(a.name);
         s.charges.push_back(a.charge);
+    }
+
+    static std::uint32_t new_slot(Section& s, const KeyView& key, std::string_view stored, std::uint64_t hash) {
+        const auto slot = std::uint32_t(s.slots.size());
+        Slot& fresh = s.slots.emplace_back();
+        fresh.chain = key.chain;
+        fresh.seq = key.seq;
+        fresh.code = key.code;
+        fresh.name = key.name;
+        fresh.stored_code = stored;
+        fresh.group = s.group_for(key.chain);
+        s.slot_of.insert(hash, slot);
+        return slot;
     }
 
     void end_section(bool at_end) {
@@ -358,20 +440,45 @@ private:
         section_.reserve(std::min(previous, remaining_ / shortest_atom_line + 1));
     }
 
+    // Slot indices sorted by residue key: chains by identifier, then within each chain by
+    // the rest of the key. Files list a chain's residues in order almost always, so a chain
+    // is sorted only when it is not.
+    static std::vector<std::uint32_t> key_order(const Section& s) {
+        const std::size_t groups = s.chain_names.size();
+        std::vector<std::uint32_t> chain_rank(groups);
+        std::iota(chain_rank.begin(), chain_rank.end(), 0U);
+        std::sort(chain_rank.begin(), chain_rank.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return compare_text(s.chain_names[a], s.chain_names[b]) < 0;
+        });
+        // Counting sort of the slots into chain order, keeping appearance order within a chain.
+        std::vector<std::uint32_t> start(groups + 1, 0);
+        for (const Slot& slot : s.slots) ++start[slot.group + 1];
+        std::vector<std::uint32_t> offset(groups);
+        std::uint32_t at = 0;
+        for (std::uint32_t g : chain_rank) {
+            offset[g] = at;
+            at += start[g + 1];
+        }
+        std::vector<std::uint32_t> order(s.slots.size());
+        for (std::size_t i = 0; i < s.slots.size(); ++i) order[offset[s.slots[i].group]++] = std::uint32_t(i);
+        auto less = [&](std::uint32_t a, std::uint32_t b) { return key_less(s.slots[a].view(), s.slots[b].view()); };
+        std::size_t begin = 0;
+        for (std::uint32_t g : chain_rank) {
+            const std::size_t end = begin + start[g + 1];
+            if (!std::is_sorted(order.begin() + long(begin), order.begin() + long(end), less)) {
+                std::sort(order.begin() + long(begin), order.begin() + long(end), less);
+            }
+            begin = end;
+        }
+        return order;
+    }
+
     TRC finish(Section& s, const SerialIndex& serial_index) {
         // Residues in key order.
-        std::vector<std::uint32_t> order(s.slots.size());
-        std::iota(order.begin(), order.end(), 0U);
-        auto by_key = [&](std::uint32_t x, std::uint32_t y) { return key_less(s.slots[x].view(), s.slots[y].view()); };
-        std::sort(order.begin(), order.end(), by_key);
-
+        std::vector<std::uint32_t> order = key_order(s);
         if (!file_.seqres.empty()) {
             add_seqres_residues(s, order);
-            if (order.size() != s.slots.size()) {
-                order.resize(s.slots.size());
-                std::iota(order.begin(), order.end(), 0U);
-                std::sort(order.begin(), order.end(), by_key);
-            }
+            if (order.size() != s.slots.size()) order = key_order(s);
         }
 
         std::vector<KeyView> keys;
@@ -386,17 +493,22 @@ private:
         res.seq_ns.reserve(order.size());
         res.insertion_codes.reserve(order.size());
         std::vector<std::string_view> chain_ids;
+        std::vector<std::uint32_t> residue_of_slot(s.slots.size());
         for (std::size_t i = 0; i < order.size(); ++i) {
             Slot& slot = s.slots[order[i]];
+            residue_of_slot[order[i]] = std::uint32_t(i);
             if (chain_ids.empty() || chain_ids.back() != slot.chain) {
                 chain_ids.push_back(slot.chain);
                 chains.chains.emplace_back();
             }
             chains.chains.back().push_back(std::uint32_t(i));
-            res.residues.push_back(std::move(slot.atoms));
+            res.residues.emplace_back().reserve(slot.atom_count);
             res.seqs.push_back(slot.name);
             res.seq_ns.push_back(slot.seq);
             res.insertion_codes.push_back(slot.stored_code);
+        }
+        for (std::size_t atom = 0; atom < s.atom_slot.size(); ++atom) {
+            res.residues[residue_of_slot[s.atom_slot[atom]]].push_back(std::uint32_t(atom));
         }
         chains.labeled.emplace();
         chains.labels.emplace();
@@ -510,8 +622,9 @@ private:
                     Slot& slot = added.emplace_back();
                     slot.chain = chain;
                     slot.seq = std::int32_t(n);
-                    slot.code = "~";
+                    slot.code.push_back('~');
                     slot.name = names[i];
+                    slot.group = s.slots[order[run->begin]].group;
                 } else if (first < n && n < last) {
                     missing.emplace_back(names[i], n);
                 }
@@ -548,6 +661,8 @@ private:
 
     std::string_view contents_;
     bool include_seqres_;
+    // Listeners are fixed for the duration of a call: decide once whether fields are traced.
+    bool tracing_ = log::enabled(log::Level::Debug);
     std::size_t remaining_ = 0;
     FileState file_;
     Section section_;

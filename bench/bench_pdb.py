@@ -1,0 +1,142 @@
+"""PDB reading and writing: libzyk against gemmi, on 1tii.pdb and a ~100 MB multi-model file.
+
+Rows (best wall time of several runs, one thread):
+  from_pdb         libzyk.from_pdb (reader, bond perception, Python objects) vs gemmi.read_pdb_string
+  from_pdb core    the library reader alone (C++ driver, no Python) vs gemmi.read_pdb_string
+  to_pdb           libzyk.to_pdb over every model vs gemmi Structure.make_pdb_string
+  to_pdb core      the library writer alone (C++ driver) vs the same gemmi call
+
+The core rows come from bench/pdb_core_driver.cpp, built against the core library (CMake build
+under build/bench-core). Peak memory of the 100 MB read is measured in fresh interpreters.
+Run: tools/dev bench bench/bench_pdb.py   (QUICK=1 for fewer repetitions)
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parent
+sys.path.insert(0, str(HERE))
+
+from harness import Row, best_time, print_table  # noqa: E402
+
+import gemmi  # noqa: E402
+import libzyk  # noqa: E402
+
+CORPUS = ROOT.parent / "shared" / "corpus" / "pdb"
+DATA = ROOT / "build" / "bench-data"
+CORE_BUILD = ROOT / "build" / "bench-core"
+QUICK = os.environ.get("QUICK") == "1"
+
+
+def multi_model_file(source: Path, target_mb: float = 100.0) -> Path:
+    """Header once, then the coordinate records of `source` as MODEL sections until the text
+    reaches `target_mb`, then its CONECT records (which apply to every model) and END."""
+    out = DATA / f"{source.stem}_models.pdb"
+    if out.exists():
+        return out
+    lines = source.read_text().splitlines()
+    first = next(i for i, line in enumerate(lines) if line[:6] in ("ATOM  ", "HETATM"))
+    body = [line for line in lines[first:] if line[:6] in ("ATOM  ", "HETATM", "TER   ")]
+    conect = [line for line in lines[first:] if line.startswith("CONECT")]
+    per_model = sum(len(line) + 1 for line in body)
+    models = max(1, round(target_mb * 1e6 / per_model))
+    DATA.mkdir(parents=True, exist_ok=True)
+    with out.open("w") as f:
+        f.write("\n".join(lines[:first]) + "\n")
+        for m in range(1, models + 1):
+            f.write(f"MODEL     {m:>4}\n")
+            f.write("\n".join(body) + "\n")
+            f.write("ENDMDL\n")
+        f.write("\n".join(conect) + "\nEND\n")
+    return out
+
+
+def core_driver() -> Path | None:
+    """Builds the core library and the timing driver; None when no compiler is at hand."""
+    cmake = shutil.which("cmake") or str(Path(sys.executable).parent / "cmake")
+    cxx = shutil.which("g++") or shutil.which("c++")
+    if not cxx or not Path(cmake).exists():
+        return None
+    subprocess.run([cmake, "-S", str(ROOT), "-B", str(CORE_BUILD), "-DZYK_BUILD_MODULE=OFF", "-DCMAKE_BUILD_TYPE=Release"],
+                   check=True, capture_output=True)
+    subprocess.run([cmake, "--build", str(CORE_BUILD), "--target", "zyk_core", "--parallel", "2"], check=True,
+                   capture_output=True)
+    exe = CORE_BUILD / "pdb_core_driver"
+    subprocess.run([cxx, "-O3", "-DNDEBUG", "-std=c++23", f"-I{ROOT / 'src'}", str(HERE / "pdb_core_driver.cpp"),
+                    str(CORE_BUILD / "libzyk_core.a"), "-o", str(exe)], check=True)
+    return exe
+
+
+def core_times(exe: Path | None, path: Path, repeat: int) -> dict | None:
+    if exe is None:
+        return None
+    out = subprocess.run([str(exe), str(path), str(repeat)], check=True, capture_output=True, text=True).stdout
+    return json.loads(out)
+
+
+def peak_above_text_mb(path: Path, statement: str) -> float:
+    """Peak resident memory of a fresh interpreter running `statement`, above what it holds
+    once the text is read. Reading the text peaks higher than it settles (decoding), so the
+    kernel's peak counter is reset (clear_refs 5) after reading, before the statement."""
+    code = f"""
+import gc, json
+import libzyk, gemmi
+text = open({str(path)!r}).read()
+gc.collect()
+def status(key):
+    with open("/proc/self/status") as f:
+        return next(int(line.split()[1]) for line in f if line.startswith(key))
+with open("/proc/self/clear_refs", "w") as f:
+    f.write("5")
+before = status("VmRSS:")
+{statement}
+print(json.dumps([before, status("VmHWM:")]))
+"""
+    out = subprocess.run([sys.executable, "-c", code], check=True, capture_output=True, text=True).stdout
+    before, peak = json.loads(out.strip().splitlines()[-1])
+    return (peak - before) / 1024.0
+
+
+def main() -> None:
+    small = CORPUS / "1tii.pdb"
+    big = multi_model_file(small)
+    exe = core_driver()
+    rows: list[Row] = []
+    for path, repeat in ((small, 5 if QUICK else 20), (big, 2 if QUICK else 4)):
+        text = path.read_text()
+        mb = len(text.encode()) / 1e6
+        name = path.name
+        ours_read = best_time(lambda: libzyk.from_pdb(text), repeat=repeat)
+        gemmi_read = best_time(lambda: gemmi.read_pdb_string(text), repeat=repeat)
+        models = libzyk.from_pdb(text)
+        structure = gemmi.read_pdb_string(text)
+        ours_write = best_time(lambda: [libzyk.to_pdb(m) for m in models], repeat=repeat)
+        gemmi_write = best_time(lambda: structure.make_pdb_string(), repeat=repeat)
+        core = core_times(exe, path, repeat)
+        rows.append(Row(f"from_pdb {name}", mb, ours_read, {"gemmi": gemmi_read}))
+        if core:
+            rows.append(Row(f"from_pdb core {name}", mb, core["read_s"], {"gemmi": gemmi_read}))
+        rows.append(Row(f"to_pdb {name}", mb, ours_write, {"gemmi": gemmi_write}))
+        if core:
+            rows.append(Row(f"to_pdb core {name}", mb, core["write_s"], {"gemmi": gemmi_write}))
+        del models, structure
+
+    ours_peak = peak_above_text_mb(big, "models = libzyk.from_pdb(text)")
+    gemmi_peak = peak_above_text_mb(big, "st = gemmi.read_pdb_string(text)")
+    for row in rows:
+        if row.case == f"from_pdb {big.name}":
+            row.peak_mb = ours_peak
+    print_table(rows)
+    print(f"peak memory reading {big.name} ({big.stat().st_size / 1e6:.0f} MB): libzyk {ours_peak:.0f} MB, "
+          f"gemmi {gemmi_peak:.0f} MB (above the text itself)")
+
+
+if __name__ == "__main__":
+    main()
