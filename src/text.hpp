@@ -3,6 +3,7 @@
 // agree on what "an integer" or "five decimals" means.
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <expected>
@@ -40,6 +41,17 @@ std::expected<T, IntError> parse_int(std::string_view s) {
         if (negative && std::is_unsigned_v<T>) return std::unexpected(IntError::InvalidDigit);
     }
     using U = std::make_unsigned_t<T>;
+    if (s.size() <= std::size_t(std::numeric_limits<T>::digits10)) {
+        // Too few digits to overflow: no range checks needed.
+        U value = 0;
+        for (char c : s) {
+            const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned('0');
+            if (digit > 9) return std::unexpected(IntError::InvalidDigit);
+            value = U(value * 10U + digit);
+        }
+        if (negative) return T(U(~value + 1U));
+        return T(value);
+    }
     // Magnitude limit: max for positives, |min| for negatives.
     const U limit = negative ? U(U(std::numeric_limits<T>::max()) + 1U) : U(std::numeric_limits<T>::max());
     U value = 0;
@@ -96,10 +108,13 @@ inline bool parse_simple_decimal(std::string_view s, F& out) {
 template <class F>
 inline bool parse_simple_signed_decimal(std::string_view s, F& out) {
     if (s.empty()) return false;
-    const bool negative = s.front() == '-';
-    const std::size_t skip = negative || s.front() == '+' ? 1 : 0;
+    // Signs of coordinates are unpredictable: handle them without branching.
+    const char c = s.front();
+    const bool negative = c == '-';
+    const std::size_t skip = std::size_t(negative) | std::size_t(c == '+');
     if (!parse_simple_decimal(std::string_view(s.data() + skip, s.size() - skip), out)) return false;
-    if (negative) out = -out;
+    using Bits = std::conditional_t<sizeof(F) == 4, std::uint32_t, std::uint64_t>;
+    out = std::bit_cast<F>(std::bit_cast<Bits>(out) ^ (Bits(negative) << (8 * sizeof(F) - 1)));
     return true;
 }
 }  // namespace detail
