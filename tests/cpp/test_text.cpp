@@ -209,3 +209,25 @@ ZYK_TEST(fast_paths_agree_with_the_general_number_forms) {
     EXPECT(parse_f32("1.2.3").error() == FloatError::Invalid);
     EXPECT(parse_f32(".").error() == FloatError::Invalid);
 }
+
+ZYK_TEST(short_integers_take_the_unchecked_path_with_the_same_results) {
+    // Up to digits10 digits cannot overflow and skip the range checks; the edges on both
+    // sides of that length must read as before.
+    EXPECT_EQ(parse_int<std::uint8_t>("99").value(), 99);
+    EXPECT_EQ(parse_int<std::uint8_t>("255").value(), 255);
+    EXPECT(parse_int<std::uint8_t>("256").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::int8_t>("-99").value(), -99);
+    EXPECT_EQ(parse_int<std::int8_t>("-128").value(), -128);
+    EXPECT(parse_int<std::int8_t>("-129").error() == IntError::NegOverflow);
+    EXPECT(parse_int<std::int8_t>("128").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::uint32_t>("999999999").value(), 999999999u);
+    EXPECT_EQ(parse_int<std::uint32_t>("4294967295").value(), 4294967295u);
+    EXPECT(parse_int<std::uint32_t>("4294967296").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::int32_t>("-999999999").value(), -999999999);
+    EXPECT_EQ(parse_int<std::int32_t>("+00000001").value(), 1);
+    EXPECT_EQ(parse_int<std::int32_t>("0000000001").value(), 1);
+    EXPECT(parse_int<std::int32_t>("12a").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("1/").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("1:").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("\xB1").error() == IntError::InvalidDigit);
+}
