@@ -52,7 +52,9 @@ SiteGrid::SiteGrid(std::span<const float> sites, float threshold) : threshold_(t
         }
     }
     if (infinite_) {
-        finite_.assign(1, 0.0f);  // only "some finite site exists" matters
+        // A finite point is near any finite site; only points with an infinite coordinate
+        // need the sites themselves (brute force, see any_within).
+        for (std::uint32_t i : finite_ids) finite_.insert(finite_.end(), &sites[3 * i], &sites[3 * i] + 3);
         return;
     }
 
@@ -115,7 +117,7 @@ bool SiteGrid::any_within(const float* point) const {
     if (infinite_) {
         // Every distance that is not NaN qualifies; between finite points it never is NaN.
         if (finite3(point) && !finite_.empty()) return true;
-        return brute_force(point, odd_);
+        return brute_force(point, finite_) || brute_force(point, odd_);
     }
     // With a finite threshold an infinite or NaN difference never qualifies.
     if (!finite3(point) || finite_.empty()) return false;
