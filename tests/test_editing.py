@@ -664,3 +664,14 @@ def test_with_fragments_failures(fragments, error, text):
 def test_with_fragments_sum_wraps():
     t = make(residues=[[0, 1]], formal_charges=[-2**31, -1])
     assert t.with_fragments([[0, 1]]).to_dict()["topology"]["fragment_formal_charges"] == [2**31 - 1]
+
+
+def test_near_signature_and_keywords():
+    f = z.Topology.get_fragments_near_fragment
+    assert f.__text_signature__ == "($self, frag_idx, threshold)"
+    t = fragments_trc([[0, 0, 0], [1, 0, 0]], [[0], [1]])
+    assert t.topology.get_fragments_near_fragment(threshold=1.0, frag_idx=1) == [0]
+    with pytest.raises(TypeError, match=r"missing 1 required positional argument: 'threshold'"):
+        t.topology.get_fragments_near_fragment(0)
+    with pytest.raises(TypeError):
+        z.Topology.get_fragments_near_fragment(t, 0, 1.0)

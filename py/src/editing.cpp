@@ -1,4 +1,6 @@
 #include <array>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,46 @@ nb::object topology_get_fragments_near_fragment(const zyk::Topology& topology, n
     nb::list out;
     for (std::uint32_t f : near) out.append(nb::int_(f));
     return out;
+}
+
+namespace {
+
+// A CPython method (not a nanobind one) so that the docstring gives it its text signature.
+PyObject* fragment_query(PyObject* self, PyObject* args, PyObject* kwargs) {
+    try {
+        static const char* const names[] = {"frag_idx", "threshold"};
+        nb::handle values[2];
+        nb::object kw = kwargs ? nb::borrow(kwargs) : nb::steal(PyDict_New());
+        if (!kw) throw nb::python_error();
+        parse_call("get_fragments_near_fragment", nb::borrow<nb::args>(args), nb::borrow<nb::kwargs>(kw), names, 2, 2, 2,
+                   values);
+        const TopologyView* view = nb::inst_ptr<TopologyView>(self);
+        return topology_get_fragments_near_fragment(*view->record, values[0], values[1]).release().ptr();
+    } catch (nb::python_error& e) {
+        e.restore();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+    }
+    return nullptr;
+}
+
+PyMethodDef fragment_query_def = {
+    "get_fragments_near_fragment", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fragment_query)),
+    METH_VARARGS | METH_KEYWORDS,
+    "get_fragments_near_fragment($self, frag_idx, threshold)\n--\n\n"
+    "The fragments with an atom within `threshold` (inclusive, in angstrom) of an atom of fragment `frag_idx`, "
+    "in ascending order, without `frag_idx` itself."};
+
+}  // namespace
+
+void install_fragment_query(nb::handle topology_type) {
+    nb::object method =
+        nb::steal(PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(topology_type.ptr()), &fragment_query_def));
+    if (!method || PyObject_SetAttrString(topology_type.ptr(), "get_fragments_near_fragment", method.ptr()) != 0) {
+        throw nb::python_error();
+    }
 }
 
 }  // namespace zp
