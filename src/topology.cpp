@@ -350,47 +350,57 @@ void extend(Topology& self, Topology other) {
     const std::uint32_t offset = std::uint32_t(self.symbols.size());
     const std::size_t n = other.symbols.size();
 
-    // What `other` contributes as fragments when `self` has per-fragment lists that `other`
-    // lacks: its own fragments, or one fragment of all its atoms. One padding entry per
-    // contributed fragment keeps the per-fragment lists as long as the fragment list.
-    std::vector<Fragment> contributed_storage;
-    if (!other.fragments) {
+    // The per-fragment lists follow the fragments actually appended (none when `self` has no
+    // fragments; `other`'s fragments, or one fragment of all its atoms): `other`'s entries when
+    // it has both fragments and the list, otherwise one padding entry per appended fragment (the
+    // fragment's charge sum, 0 without per-atom charges; multiplicity 0). Two records that pass
+    // check therefore merge into one that does.
+    std::vector<Fragment> appended_storage;
+    if (self.fragments && !other.fragments) {
         Fragment all(n);
         for (std::size_t i = 0; i < n; ++i) all[i] = std::uint32_t(i);
-        contributed_storage.push_back(std::move(all));
+        appended_storage.push_back(std::move(all));
     }
-    const std::vector<Fragment>& contributed = other.fragments ? *other.fragments : contributed_storage;
+    const std::vector<Fragment>& appended =
+        !self.fragments ? appended_storage : (other.fragments ? *other.fragments : appended_storage);
+    const bool take_other = self.fragments && other.fragments;
 
-    if (self.fragment_formal_charges && !other.fragment_formal_charges) {
-        for (const Fragment& fragment : contributed) {
-            std::uint32_t sum = 0;  // wrapping 32-bit sum
-            if (other.formal_charges) {
-                for (std::uint32_t a : fragment) {
-                    if (a < other.formal_charges->size()) sum += std::uint32_t((*other.formal_charges)[a]);
+    if (self.fragment_formal_charges) {
+        if (take_other && other.fragment_formal_charges) {
+            append(*self.fragment_formal_charges, std::move(*other.fragment_formal_charges));
+        } else {
+            for (const Fragment& fragment : appended) {
+                std::uint32_t sum = 0;  // wrapping 32-bit sum
+                if (other.formal_charges) {
+                    for (std::uint32_t a : fragment) {
+                        if (a < other.formal_charges->size()) sum += std::uint32_t((*other.formal_charges)[a]);
+                    }
                 }
+                self.fragment_formal_charges->push_back(std::int32_t(sum));
             }
-            self.fragment_formal_charges->push_back(std::int32_t(sum));
         }
-    } else if (self.fragment_formal_charges) {
-        append(*self.fragment_formal_charges, std::move(*other.fragment_formal_charges));
     }
-    if (self.fragment_partial_charges && !other.fragment_partial_charges) {
-        for (const Fragment& fragment : contributed) {
-            float sum = other.partial_charges ? -0.0f : 0.0f;
-            if (other.partial_charges) {
-                for (std::uint32_t a : fragment) {
-                    if (a < other.partial_charges->size()) sum += (*other.partial_charges)[a];
+    if (self.fragment_partial_charges) {
+        if (take_other && other.fragment_partial_charges) {
+            append(*self.fragment_partial_charges, std::move(*other.fragment_partial_charges));
+        } else {
+            for (const Fragment& fragment : appended) {
+                float sum = other.partial_charges ? -0.0f : 0.0f;
+                if (other.partial_charges) {
+                    for (std::uint32_t a : fragment) {
+                        if (a < other.partial_charges->size()) sum += (*other.partial_charges)[a];
+                    }
                 }
+                self.fragment_partial_charges->push_back(sum);
             }
-            self.fragment_partial_charges->push_back(sum);
         }
-    } else if (self.fragment_partial_charges) {
-        append(*self.fragment_partial_charges, std::move(*other.fragment_partial_charges));
     }
-    if (self.fragment_multiplicities && !other.fragment_multiplicities) {
-        self.fragment_multiplicities->insert(self.fragment_multiplicities->end(), contributed.size(), 0);
-    } else if (self.fragment_multiplicities) {
-        append(*self.fragment_multiplicities, std::move(*other.fragment_multiplicities));
+    if (self.fragment_multiplicities) {
+        if (take_other && other.fragment_multiplicities) {
+            append(*self.fragment_multiplicities, std::move(*other.fragment_multiplicities));
+        } else {
+            self.fragment_multiplicities->insert(self.fragment_multiplicities->end(), appended.size(), 0);
+        }
     }
     if (self.fragments) {
         if (other.fragments) {
@@ -399,9 +409,8 @@ void extend(Topology& self, Topology other) {
             }
             append(*self.fragments, std::move(*other.fragments));
         } else {
-            Fragment all(n);
-            for (std::size_t i = 0; i < n; ++i) all[i] = offset + std::uint32_t(i);
-            self.fragments->push_back(std::move(all));
+            for (std::uint32_t& a : appended_storage.front()) a += offset;
+            self.fragments->push_back(std::move(appended_storage.front()));
         }
     }
 

@@ -130,8 +130,9 @@ std::expected<Topology, EditError> new_topology_from_residue_subset(const Topolo
 
 // Appends `other`'s atoms, bonds and fragments to `self`, shifting `other`'s atom indices by
 // `self`'s atom count; optional fields that only `self` has are padded (zeros, empty labels,
-// one fragment of all `other`'s atoms, NONE stereochemistry), those only `other` has are
-// dropped, except stereochemistry, which `self` then gains with NONE for its own bonds.
+// one fragment of all `other`'s atoms, per-fragment charge sums), those only `other` has are
+// dropped, except stereochemistry, which `self` then gains with NONE for its own bonds. Two
+// records that pass check merge into one that does.
 void extend(Topology& self, Topology other);
 
 // The fragments (ascending, `frag_idx` itself excluded) with an atom within `threshold`

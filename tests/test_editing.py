@@ -675,3 +675,27 @@ def test_near_signature_and_keywords():
         t.topology.get_fragments_near_fragment(0)
     with pytest.raises(TypeError):
         z.Topology.get_fragments_near_fragment(t, 0, 1.0)
+
+
+@pytest.mark.parametrize("mine, theirs, expected", [
+    # self without fragments: its (empty) per-fragment list gets nothing
+    ({"fragment_formal_charges": []}, {"fragments": [[0, 1]], "fragment_formal_charges": [3]},
+     {"fragment_formal_charges": []}),
+    # other without fragments but with an empty list of its own: one entry for its one new fragment
+    ({"fragments": [[0]], "fragment_formal_charges": [1]}, {"fragment_formal_charges": [], "formal_charges": [1, 1]},
+     {"fragments": [[0], [1, 2]], "fragment_formal_charges": [1, 2]}),
+    ({"fragments": [[0]], "fragment_partial_charges": [1.0], "fragment_multiplicities": [2]},
+     {"fragments": [[1], [0]], "partial_charges": [0.5, 0.25]},
+     {"fragments": [[0], [2], [1]], "fragment_partial_charges": [1.0, 0.25, 0.5],
+      "fragment_multiplicities": [2, 0, 0]}),
+])
+def test_extend_per_fragment_lists_follow_the_appended_fragments(mine, theirs, expected):
+    a = make(residues=[[0]], **mine)
+    b = make(residues=[[0, 1]], **theirs)
+    a.check()
+    b.check()
+    m = a.extend(b)
+    d = m.to_dict()["topology"]
+    for key, value in expected.items():
+        assert d[key] == value
+    m.check()
