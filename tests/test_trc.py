@@ -239,3 +239,23 @@ def test_construction_does_not_validate():
 def test_stereochemistry_members_roundtrip_through_ints():
     assert int(Stereochemistry.Down) == -1
     assert int(BondOrder.OneAndAHalf) == 254
+
+
+def test_keyword_names_with_lone_surrogates_are_reported_not_crashed():
+    with pytest.raises(TypeError, match="unexpected keyword argument"):
+        TRC([H], [[0, 0, 0]], **{"\udcff": 1})
+
+
+def test_strings_with_lone_surrogates_are_rejected_cleanly():
+    with pytest.raises(UnicodeError):
+        TRC([H], [[0, 0, 0]], labels=["\udcff"])
+
+
+def test_objects_cannot_be_reinitialised_or_used_uninitialised():
+    t = TRC([H], [[0, 0, 0]])
+    with pytest.warns(RuntimeWarning), pytest.raises(TypeError):
+        t.__init__([H, H], [[0, 0, 0], [1, 1, 1]])
+    assert t.num_atoms == 1
+    blank = TRC.__new__(TRC)
+    with pytest.warns(RuntimeWarning), pytest.raises(TypeError):
+        blank.topology
