@@ -21,7 +21,12 @@ void put_coordinate(std::string& out, float v, std::string& scratch) {
 }
 
 std::string numbers(std::uint64_t a, std::uint64_t b) {
-    return "(" + std::to_string(a) + ", " + std::to_string(b) + ")";
+    std::string s = "(";
+    text::append_int(s, a);
+    s += ", ";
+    text::append_int(s, b);
+    s += ')';
+    return s;
 }
 
 // Formal charge -> atom-block charge code; only called for charges within +-3.
