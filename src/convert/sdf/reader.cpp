@@ -38,7 +38,18 @@ private:
     std::string_view rest_;
 };
 
-bool is_blank(std::string_view line) { return text::trim_start(line).empty(); }
+// Fields are mostly padded with ASCII blanks: strip those cheaply, then let the Unicode-aware
+// trim handle whatever else is at the ends (same result as text::trim alone).
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return text::trim(s);
+}
+
+bool is_blank(std::string_view line) {
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    return text::trim_start(line).empty();
+}
 
 bool is_char_boundary(std::string_view s, std::size_t i) {
     return i == 0 || i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80;
@@ -58,7 +69,7 @@ template <class T>
 std::expected<T, SDFParseErrorType> int_field(std::string_view line, std::size_t first, std::size_t last, E on_error) {
     const auto f = field(line, first, last);
     if (!f) return std::unexpected(E::LineTooShort);
-    const auto v = text::parse_int<T>(text::trim(*f));
+    const auto v = text::parse_int<T>(trimmed(*f));
     if (!v) return std::unexpected(on_error);
     return *v;
 }
@@ -66,7 +77,7 @@ std::expected<T, SDFParseErrorType> int_field(std::string_view line, std::size_t
 std::expected<double, SDFParseErrorType> float_field(std::string_view line, std::size_t first, std::size_t last, E on_error) {
     const auto f = field(line, first, last);
     if (!f) return std::unexpected(E::LineTooShort);
-    const auto v = text::parse_f64(text::trim(*f));
+    const auto v = text::parse_f64(trimmed(*f));
     if (!v) return std::unexpected(on_error);
     return *v;
 }
@@ -116,7 +127,7 @@ public:
         if (!z) return std::unexpected(z.error());
         const auto symbol = field(line, 31, 33);
         if (!symbol) return std::unexpected(E::LineTooShort);
-        const auto element = element_from_text(text::trim(*symbol));
+        const auto element = element_from_text(trimmed(*symbol));
         if (!element) return std::unexpected(E::ParseSymbol);
         if (!field(line, 34, 35)) return std::unexpected(E::LineTooShort);  // mass difference, unused
         const auto code = int_field<std::int32_t>(line, 37, 39, E::ParseCharge);
@@ -126,7 +137,7 @@ public:
         if (line.size() >= 57) {
             const auto mapping = field(line, 57, 59);
             if (!mapping) return std::unexpected(E::LineTooShort);
-            const std::string_view m = text::trim(*mapping);
+            const std::string_view m = trimmed(*mapping);
             if (!m.empty()) {
                 const auto v = text::parse_int<std::int64_t>(m);
                 if (!v || *v != 0) return std::unexpected(E::ParseAtomAtomMappingNumber);
@@ -148,7 +159,7 @@ public:
         if (!second) return std::unexpected(second.error());
         const auto stereo_field = field(line, 10, 12);
         if (!stereo_field) return std::unexpected(E::LineTooShort);
-        const std::int32_t stereo = text::parse_int<std::int32_t>(text::trim(*stereo_field)).value_or(0);
+        const std::int32_t stereo = text::parse_int<std::int32_t>(trimmed(*stereo_field)).value_or(0);
         // Unsigned wrap-around on purpose: a 0 in the file becomes an index that check() refuses.
         molecule.bonds.push_back(BondLine{*first - 1, *second - 1, *type, stereo});
         if (state.index + 1 == molecule.counts.num_bonds) state = {K::PropertiesBlock, 0};
@@ -160,7 +171,7 @@ public:
         if (line.size() < 6) return std::unexpected(E::LineTooShort);
         const auto name_field = field(line, 4, 6);
         if (!name_field) return std::unexpected(E::LineTooShort);
-        const std::string_view name = text::trim(*name_field);
+        const std::string_view name = trimmed(*name_field);
         if (name == "END") {
             state = {K::DataItems, 0};
             return {};
