@@ -12,11 +12,7 @@ namespace zp {
 
 nb::object format_from_sdf(nb::handle contents) {
     const std::string_view text = str_argument(contents, "contents");
-    // The str stays alive through the argument, so the text can be read without the GIL.
-    auto records = [&] {
-        nb::gil_scoped_release unlocked;
-        return zyk::sdf::from_sdf(text);
-    }();
+    auto records = zyk::sdf::from_sdf(text);
     if (!records) raise_value_error("SDF parse error: " + zyk::sdf::message(records.error()));
     // The data items are read (and validated) but Python only receives the structures.
     return wrap_trcs(std::move(records->structures));
