@@ -699,3 +699,12 @@ def test_extend_per_fragment_lists_follow_the_appended_fragments(mine, theirs, e
     for key, value in expected.items():
         assert d[key] == value
     m.check()
+
+
+def test_near_has_a_typed_stub_entry():
+    from pathlib import Path
+
+    stub = Path(z.__file__).with_name("libzyk.pyi")
+    if not stub.exists():
+        pytest.skip("built without stubs")
+    assert "def get_fragments_near_fragment(self, frag_idx: int, threshold: float) -> list[int]:" in stub.read_text()
