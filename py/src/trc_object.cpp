@@ -194,16 +194,16 @@ void add_trc_methods(nb::class_<TRCObject>& cls) {
                  if (auto ok = zyk::check(*self.record); !ok) raise_value_error(zyk::message(ok.error()));
              })
         .def("to_dict", [rec](const T& self) { return trc_to_dict(rec(self)); }, nb::sig("def to_dict(self) -> dict"))
-        .def_static("from_dict", &trc_from_dict, nb::arg("data"), nb::sig("def from_dict(data: object) -> TRC"))
-        .def("extend", [rec](const T& self, nb::handle other) { return trc_extend(rec(self), other); }, nb::arg("other"),
+        .def_static("from_dict", &trc_from_dict, nb::arg("data").none(), nb::sig("def from_dict(data: object) -> TRC"))
+        .def("extend", [rec](const T& self, nb::handle other) { return trc_extend(rec(self), other); }, nb::arg("other").none(),
              nb::sig("def extend(self, other: TRC) -> TRC"))
         .def("subset_by_residues", [rec](const T& self, nb::handle refs) { return trc_subset_by_residues(rec(self), refs); },
-             nb::arg("refs"), nb::sig("def subset_by_residues(self, refs: collections.abc.Sequence[int]) -> TRC"))
+             nb::arg("refs").none(), nb::sig("def subset_by_residues(self, refs: collections.abc.Sequence[int]) -> TRC"))
         .def("with_geometry", [rec](const T& self, nb::handle g) { return trc_with_geometry(rec(self), g); },
-             nb::arg("geometry"),
+             nb::arg("geometry").none(),
              nb::sig("def with_geometry(self, geometry: collections.abc.Sequence[collections.abc.Sequence[float]]) -> TRC"))
         .def("with_fragments", [rec](const T& self, nb::handle f) { return trc_with_fragments(rec(self), f); },
-             nb::arg("fragments"),
+             nb::arg("fragments").none(),
              nb::sig("def with_fragments(self, fragments: collections.abc.Sequence[collections.abc.Sequence[int]]) -> TRC"))
         .def("perceive_bonds", [rec](const T& self, nb::handle s) { return trc_perceive_bonds(rec(self), s); },
              nb::arg("strictness") = member(zyk::AtomCheckStrictness::Heavy),

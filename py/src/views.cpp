@@ -175,16 +175,11 @@ void register_topology(nb::module_& m) {
                              [&] { return optional_list(v.record->fragment_multiplicities, py_int<std::uint8_t>); });
                      })
         .def_prop_ro("num_atoms", [](V& v) { return v.record->symbols.size(); })
-        .def("get_fragments_near_fragment",
-             [](V& v, nb::handle frag_idx, nb::handle threshold) {
-                 return topology_get_fragments_near_fragment(*v.record, frag_idx, threshold);
-             },
-             nb::arg("frag_idx"), nb::arg("threshold"),
-             nb::sig("def get_fragments_near_fragment(self, frag_idx: int, threshold: float) -> list[int]"))
         .def("to_dict", [](V& v) { return topology_to_dict(*v.record); }, nb::sig("def to_dict(self) -> dict"))
-        .def_static("from_dict", &topology_from_dict, nb::arg("data"), nb::sig("def from_dict(data: object) -> Topology"))
+        .def_static("from_dict", &topology_from_dict, nb::arg("data").none(), nb::sig("def from_dict(data: object) -> Topology"))
         .def("__reduce__", [](nb::handle self) { return reduce_with_dict(self); })
         .def("__repr__", [](V& v) { return "Topology(atoms=" + std::to_string(v.record->symbols.size()) + ")"; });
+    install_fragment_query(nb::type<V>());
 }
 
 void register_residues(nb::module_& m) {
@@ -197,7 +192,7 @@ void register_residues(nb::module_& m) {
                      [](V& v) { return v.insertion_codes.get([&] { return list_of(v.record->insertion_codes, py_str); }); })
         .def_prop_ro("num_residues", [](V& v) { return v.record->residues.size(); })
         .def("to_dict", [](V& v) { return residues_to_dict(*v.record); }, nb::sig("def to_dict(self) -> dict"))
-        .def_static("from_dict", &residues_from_dict, nb::arg("data"), nb::sig("def from_dict(data: object) -> Residues"))
+        .def_static("from_dict", &residues_from_dict, nb::arg("data").none(), nb::sig("def from_dict(data: object) -> Residues"))
         .def("__reduce__", [](nb::handle self) { return reduce_with_dict(self); })
         .def("__repr__", [](V& v) { return "Residues(count=" + std::to_string(v.record->residues.size()) + ")"; });
 }
@@ -222,7 +217,7 @@ void register_chains(nb::module_& m) {
                      })
         .def_prop_ro("num_chains", [](V& v) { return v.record->chains.size(); })
         .def("to_dict", [](V& v) { return chains_to_dict(*v.record); }, nb::sig("def to_dict(self) -> dict"))
-        .def_static("from_dict", &chains_from_dict, nb::arg("data"), nb::sig("def from_dict(data: object) -> Chains"))
+        .def_static("from_dict", &chains_from_dict, nb::arg("data").none(), nb::sig("def from_dict(data: object) -> Chains"))
         .def("__reduce__", [](nb::handle self) { return reduce_with_dict(self); })
         .def("__repr__", [](V& v) { return "Chains(count=" + std::to_string(v.record->chains.size()) + ")"; });
 }
