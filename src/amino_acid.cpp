@@ -26,24 +26,31 @@ constexpr std::array<std::string_view, amino_acid_atom_count> atom_names = {
 };
 // clang-format on
 
-// Every name is 1 to 4 bytes long: the length and the bytes make a unique 64-bit key, and a
-// sorted table of keys turns parsing into a binary search.
-constexpr std::uint64_t name_key(std::string_view s) {
-    std::uint64_t key = std::uint64_t(s.size()) << 32;
-    for (std::size_t i = 0; i < s.size(); ++i) key |= std::uint64_t(static_cast<unsigned char>(s[i])) << (8 * i);
+// Every name is 1 to 4 bytes long and free of NUL bytes: its bytes, zero-padded, make a unique
+// 32-bit key. Parsing hashes the key into a small open-addressing table built at compile time.
+constexpr std::uint32_t name_key(std::string_view s) {
+    std::uint32_t key = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) key |= std::uint32_t(static_cast<unsigned char>(s[i])) << (8 * i);
     return key;
 }
 
-struct KeyedAtom {
-    std::uint64_t key;
-    std::uint8_t code;
+constexpr std::size_t name_slot(std::uint32_t key) { return std::size_t((key * 0x9E3779B1u) >> 24); }
+
+struct NameSlot {
+    std::uint32_t key = 0;
+    std::uint8_t length = 0;  // 0: empty slot
+    std::uint8_t code = 0;
 };
 
-constexpr std::array<KeyedAtom, amino_acid_atom_count> keyed_atoms = [] {
-    std::array<KeyedAtom, amino_acid_atom_count> out{};
-    for (std::size_t i = 0; i < atom_names.size(); ++i) out[i] = {name_key(atom_names[i]), std::uint8_t(i)};
-    std::sort(out.begin(), out.end(), [](const KeyedAtom& a, const KeyedAtom& b) { return a.key < b.key; });
-    return out;
+constexpr std::array<NameSlot, 256> name_table = [] {
+    std::array<NameSlot, 256> table{};
+    for (std::size_t i = 0; i < atom_names.size(); ++i) {
+        const std::uint32_t key = name_key(atom_names[i]);
+        std::size_t slot = name_slot(key);
+        while (table[slot].length != 0) slot = (slot + 1) & 255;
+        table[slot] = {key, std::uint8_t(atom_names[i].size()), std::uint8_t(i)};
+    }
+    return table;
 }();
 
 constexpr std::size_t seq_index(S s) { return static_cast<std::size_t>(s); }
@@ -110,6 +117,18 @@ constexpr AliasTable alias_table = [] {
         }
     }
     return t;
+}();
+
+// For each residue kind, the names that have an alias there: the only ones canonical() has to
+// look at.
+constexpr std::array<AtomSet, amino_acid_seq_count> alias_sources = [] {
+    std::array<AtomSet, amino_acid_seq_count> out{};
+    for (std::size_t r = 0; r < amino_acid_seq_count; ++r) {
+        for (std::size_t a = 0; a < amino_acid_atom_count; ++a) {
+            if (alias_table[r][a] != a) out[r].insert(static_cast<A>(a));
+        }
+    }
+    return out;
 }();
 
 // ---- the templates, written as text and turned into records on first use ----
@@ -335,11 +354,19 @@ std::string_view to_str(AminoAcidAtom atom) {
 
 std::optional<AminoAcidAtom> parse_amino_acid_atom(std::string_view text) {
     if (text.empty() || text.size() > 4) return std::nullopt;
-    const std::uint64_t key = name_key(text);
-    auto it = std::lower_bound(keyed_atoms.begin(), keyed_atoms.end(), key,
-                               [](const KeyedAtom& k, std::uint64_t v) { return k.key < v; });
-    if (it == keyed_atoms.end() || it->key != key) return std::nullopt;
-    return static_cast<AminoAcidAtom>(it->code);
+    const auto byte = [&](std::size_t i) { return std::uint32_t(static_cast<unsigned char>(text[i])); };
+    std::uint32_t key = byte(0);
+    switch (text.size()) {
+        case 4: key |= byte(3) << 24; [[fallthrough]];
+        case 3: key |= byte(2) << 16; [[fallthrough]];
+        case 2: key |= byte(1) << 8; break;
+        default: break;
+    }
+    for (std::size_t slot = name_slot(key);; slot = (slot + 1) & 255) {
+        const NameSlot& entry = name_table[slot];
+        if (entry.length == 0) return std::nullopt;
+        if (entry.key == key && entry.length == text.size()) return static_cast<AminoAcidAtom>(entry.code);
+    }
 }
 
 std::expected<AminoAcidAtom, Error> amino_acid_atom_from_text(std::string_view text) {
@@ -362,8 +389,11 @@ std::vector<std::string> AtomSet::names() const {
 }
 
 AtomSet canonical(const AtomSet& atoms, AminoAcidSeq kind) {
-    AtomSet out;
-    atoms.for_each([&](AminoAcidAtom a) { out.insert(get_equivalence_class(a, kind)); });
+    const auto r = static_cast<std::size_t>(kind);
+    if (r >= amino_acid_seq_count) return atoms;
+    const AtomSet aliased = atoms & alias_sources[r];
+    AtomSet out = atoms - aliased;
+    aliased.for_each([&](AminoAcidAtom a) { out.insert(static_cast<A>(alias_table[r][static_cast<std::size_t>(a)])); });
     return out;
 }
 

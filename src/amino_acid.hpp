@@ -50,31 +50,31 @@ AminoAcidAtom get_equivalence_class(AminoAcidAtom atom, AminoAcidSeq residue);
 class AtomSet {
 public:
     constexpr AtomSet() = default;
-    AtomSet(std::initializer_list<AminoAcidAtom> atoms) {
+    constexpr AtomSet(std::initializer_list<AminoAcidAtom> atoms) {
         for (AminoAcidAtom a : atoms) insert(a);
     }
 
-    bool contains(AminoAcidAtom a) const {
+    constexpr bool contains(AminoAcidAtom a) const {
         const auto i = static_cast<unsigned>(a);
         return (bits_[i >> 6] >> (i & 63)) & 1U;
     }
     // True when `a` was not in the set yet.
-    bool insert(AminoAcidAtom a) {
+    constexpr bool insert(AminoAcidAtom a) {
         const auto i = static_cast<unsigned>(a);
         const std::uint64_t mask = std::uint64_t(1) << (i & 63);
         const bool fresh = !(bits_[i >> 6] & mask);
         bits_[i >> 6] |= mask;
         return fresh;
     }
-    void erase(AminoAcidAtom a) {
+    constexpr void erase(AminoAcidAtom a) {
         const auto i = static_cast<unsigned>(a);
         bits_[i >> 6] &= ~(std::uint64_t(1) << (i & 63));
     }
-    std::size_t size() const { return std::size_t(std::popcount(bits_[0]) + std::popcount(bits_[1])); }
-    bool empty() const { return (bits_[0] | bits_[1]) == 0; }
+    constexpr std::size_t size() const { return std::size_t(std::popcount(bits_[0]) + std::popcount(bits_[1])); }
+    constexpr bool empty() const { return (bits_[0] | bits_[1]) == 0; }
 
     template <class F>
-    void for_each(F&& f) const {
+    constexpr void for_each(F&& f) const {
         for (unsigned w = 0; w < 2; ++w) {
             for (std::uint64_t b = bits_[w]; b; b &= b - 1) f(static_cast<AminoAcidAtom>(w * 64 + unsigned(std::countr_zero(b))));
         }
@@ -82,18 +82,18 @@ public:
     // The text names in code order.
     std::vector<std::string> names() const;
 
-    friend AtomSet operator|(AtomSet a, const AtomSet& b) {
+    friend constexpr AtomSet operator|(AtomSet a, const AtomSet& b) {
         a.bits_[0] |= b.bits_[0];
         a.bits_[1] |= b.bits_[1];
         return a;
     }
-    friend AtomSet operator&(AtomSet a, const AtomSet& b) {
+    friend constexpr AtomSet operator&(AtomSet a, const AtomSet& b) {
         a.bits_[0] &= b.bits_[0];
         a.bits_[1] &= b.bits_[1];
         return a;
     }
     // Members of `a` that are not in `b`.
-    friend AtomSet operator-(AtomSet a, const AtomSet& b) {
+    friend constexpr AtomSet operator-(AtomSet a, const AtomSet& b) {
         a.bits_[0] &= ~b.bits_[0];
         a.bits_[1] &= ~b.bits_[1];
         return a;

@@ -55,7 +55,22 @@ std::optional<std::int32_t> seq_n_of(const Residues& res, std::size_t r) {
 
 std::vector<std::optional<AminoAcidSeq>> residue_kinds(const Residues& res) {
     std::vector<std::optional<AminoAcidSeq>> kinds(res.residues.size());
-    for (std::size_t r = 0; r < kinds.size(); ++r) kinds[r] = kind_of(res, r);
+    // Neighbouring residues mostly share a name: reuse the previous answer.
+    std::string_view last_name;
+    std::optional<AminoAcidSeq> last_kind;
+    bool have_last = false;
+    for (std::size_t r = 0; r < kinds.size(); ++r) {
+        if (r < res.seqs.size() && have_last && res.seqs[r] == last_name) {
+            kinds[r] = last_kind;
+            continue;
+        }
+        kinds[r] = kind_of(res, r);
+        if (r < res.seqs.size()) {
+            last_name = res.seqs[r];
+            last_kind = kinds[r];
+            have_last = true;
+        }
+    }
     return kinds;
 }
 
@@ -116,6 +131,40 @@ private:
     std::vector<std::uint64_t> slots_;
     std::size_t mask_ = 0;
     bool has_empty_key_ = false;
+};
+
+// The unordered atom pairs of a bond list, grouped by their smaller atom (atoms beyond the atom
+// count share one overflow group). Bond lists are mostly in atom order, so building and querying
+// stay cache-friendly where a hash set would not; each group is sorted, so a query costs the
+// logarithm of one atom's degree whatever the input.
+class BondIndex {
+public:
+    BondIndex(const std::vector<Bond>& bonds, std::size_t atom_count) : groups_(atom_count + 1) {
+        start_.assign(groups_ + 1, 0);
+        for (const Bond& b : bonds) ++start_[group(std::min(b.first, b.second)) + 1];
+        for (std::size_t g = 0; g < groups_; ++g) start_[g + 1] += start_[g];
+        partners_.resize(bonds.size());
+        std::vector<std::uint64_t> fill(start_.begin(), start_.end() - 1);
+        for (const Bond& b : bonds) {
+            const std::uint32_t lo = std::min(b.first, b.second), hi = std::max(b.first, b.second);
+            partners_[fill[group(lo)]++] = pair_key(lo, hi);
+        }
+        for (std::size_t g = 0; g < groups_; ++g) {
+            if (start_[g + 1] - start_[g] > 1) std::sort(partners_.begin() + long(start_[g]), partners_.begin() + long(start_[g + 1]));
+        }
+    }
+
+    bool contains(std::uint32_t a, std::uint32_t b) const {
+        const std::size_t g = group(std::min(a, b));
+        return std::binary_search(partners_.begin() + long(start_[g]), partners_.begin() + long(start_[g + 1]), pair_key(a, b));
+    }
+
+private:
+    std::size_t group(std::uint32_t atom) const { return std::min<std::size_t>(atom, groups_ - 1); }
+
+    std::size_t groups_;
+    std::vector<std::uint64_t> start_;
+    std::vector<std::uint64_t> partners_;  // full pair keys, so the overflow group stays exact
 };
 
 // ---- the neighbour search of the covalent-binder test ----
@@ -265,12 +314,14 @@ std::expected<AtomSet, Error> present_atoms(const Residue& atoms, const std::vec
     return present;
 }
 
-std::expected<void, Error> ensure(const TRC& trc, AtomCheckStrictness strictness, NearSearch& near) {
+using Kinds = std::vector<std::optional<AminoAcidSeq>>;
+
+std::expected<void, Error> ensure(const TRC& trc, AtomCheckStrictness strictness, const Kinds& kinds, NearSearch& near) {
     const auto& labels = trc.topology.labels;
     const Residues& res = trc.residues;
     if (strictness == AtomCheckStrictness::NONE || !labels || res.residues.empty()) return {};
     for (std::size_t r = 0; r < res.residues.size(); ++r) {
-        const auto kind = kind_of(res, r);
+        const auto kind = kinds[r];
         if (!kind) continue;
         const AminoAcidTemplate* t = aa_template_by_tok(*kind);
         if (!t) return std::unexpected(Error::missing_amino_acid_template(*kind));
@@ -420,7 +471,7 @@ AtomSet covalent_binder_substitutes(const TRC& trc, AminoAcidSeq kind, const Res
 
 std::expected<void, Error> ensure_no_missing_atoms(const TRC& trc, AtomCheckStrictness strictness) {
     NearSearch near(trc);
-    return ensure(trc, strictness, near);
+    return ensure(trc, strictness, residue_kinds(trc.residues), near);
 }
 
 void perceive_bonds_water(TRC& trc) {
@@ -470,12 +521,15 @@ void perceive_bonds_water(TRC& trc) {
 }
 
 std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictness) {
-    if (auto ok = ensure_no_missing_atoms(trc, strictness); !ok) return ok;
+    const Kinds kinds = residue_kinds(trc.residues);
+    {
+        NearSearch near(trc);
+        if (auto ok = ensure(trc, strictness, kinds, near); !ok) return ok;
+    }
 
     Topology& t = trc.topology;
     const Residues& res = trc.residues;
     const std::vector<std::uint32_t> owner = atom_owners(trc);
-    const auto kinds = residue_kinds(res);
 
     // Keep what the templates cannot know: bonds touching a non-amino-acid residue and
     // sulfur-sulfur bonds. The others are rebuilt; those not rebuilt come back below.
@@ -552,10 +606,9 @@ std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictne
     }
 
     if (!removed.empty()) {
-        PairSet present(out.size());
-        for (const Bond& b : out) present.insert(pair_key(b.first, b.second));
+        const BondIndex present(out, t.symbols.size());
         for (const Bond& b : removed) {
-            if (present.contains(pair_key(b.first, b.second))) continue;
+            if (present.contains(b.first, b.second)) continue;
             warn_restored(trc, owner, b);
             out.push_back(b);
         }
@@ -566,8 +619,9 @@ std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictne
 }
 
 std::expected<void, Error> perceive_formal_charges(TRC& trc) {
+    const Kinds kinds = residue_kinds(trc.residues);
     NearSearch near(trc);
-    if (auto ok = ensure(trc, AtomCheckStrictness::All, near); !ok) return ok;
+    if (auto ok = ensure(trc, AtomCheckStrictness::All, kinds, near); !ok) return ok;
 
     Topology& t = trc.topology;
     const Residues& res = trc.residues;
@@ -594,7 +648,7 @@ std::expected<void, Error> perceive_formal_charges(TRC& trc) {
         std::vector<Entry> entries;
         std::int8_t total = 0;
         for (std::size_t r = 0; r < res.residues.size(); ++r) {
-            const auto kind = kind_of(res, r);
+            const auto kind = kinds[r];
             if (!kind) continue;
             const AminoAcidTemplate* tmpl = aa_template_by_tok(*kind);
             const Residue& atoms = res.residues[r];
