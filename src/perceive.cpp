@@ -438,6 +438,14 @@ bool is_hydrogen_label(std::string_view l) {
     return l.size() >= 2 && (l[0] == '1' || l[0] == '2' || l[0] == '3') && l[1] == 'H';
 }
 
+// The stereochemistry list runs parallel to the bonds; while it does, every step keeps it so
+// (kept and restored bonds keep their flag, new bonds get none). One that was already out of
+// step is left as it is.
+std::vector<Stereochemistry>* parallel_stereochemistry(Topology& t) {
+    if (!t.connectivity || !t.stereochemistry || t.stereochemistry->size() != t.connectivity->size()) return nullptr;
+    return &*t.stereochemistry;
+}
+
 }  // namespace
 
 std::vector<std::uint32_t> non_amino_acid_iter(const Residues& residues) {
@@ -478,6 +486,7 @@ void perceive_bonds_water(TRC& trc) {
     Topology& t = trc.topology;
     if (!t.connectivity) t.connectivity.emplace();
     std::vector<Bond>& bonds = *t.connectivity;
+    std::vector<Stereochemistry>* stereo = parallel_stereochemistry(t);
 
     struct Water {
         std::uint32_t oxygen;
@@ -515,10 +524,73 @@ void perceive_bonds_water(TRC& trc) {
     for (std::uint64_t k : keys) bonded.insert(k);
     for (const Water& w : waters) {
         for (std::uint32_t h : w.hydrogens) {
-            if (!bonded.contains(pair_key(w.oxygen, h))) bonds.push_back(Bond{w.oxygen, h, BondOrder::Single});
+            if (bonded.contains(pair_key(w.oxygen, h))) continue;
+            bonds.push_back(Bond{w.oxygen, h, BondOrder::Single});
+            if (stereo) stereo->push_back(Stereochemistry::NONE);
         }
     }
 }
+
+namespace {
+
+// Step 3 of bond perception: the peptide, template and terminal bonds, residue by residue.
+std::expected<void, Error> append_amino_acid_bonds(TRC& trc, const Kinds& kinds, std::vector<Bond>& out) {
+    const Topology& t = trc.topology;
+    const Residues& res = trc.residues;
+    const std::vector<std::string>* labels = &*t.labels;
+    AtomIndexMap map;
+    auto canonical_at = [&](std::uint32_t a, AminoAcidSeq k) -> std::optional<A> {
+        const auto atom = parse_amino_acid_atom(label_of(labels, a));
+        if (!atom) return std::nullopt;
+        return get_equivalence_class(*atom, k);
+    };
+    auto first_named = [&](const Residue& atoms, AminoAcidSeq k, A name) -> std::optional<std::uint32_t> {
+        for (std::uint32_t a : atoms) {
+            if (canonical_at(a, k) == name) return a;
+        }
+        return std::nullopt;
+    };
+    for (std::size_t r = 0; r < res.residues.size(); ++r) {
+        if (!kinds[r]) continue;
+        const AminoAcidSeq k = *kinds[r];
+        const Residue& atoms = res.residues[r];
+
+        if (r > 0) {
+            const auto c = first_named(res.residues[r - 1], k, A::C);
+            const auto n = c ? first_named(atoms, k, A::N) : std::nullopt;
+            if (c && n) {
+                const auto pc = position_of(t, *c), pn = position_of(t, *n);
+                if (pc && pn && distance(*pc, *pn) < peptide_bond_distance) {
+                    out.push_back(Bond{std::min(*c, *n), std::max(*c, *n), BondOrder::Single});
+                }
+            }
+        }
+
+        const AminoAcidTemplate* tmpl = aa_template_by_tok(k);
+        if (!tmpl) return std::unexpected(Error::missing_amino_acid_template(k));
+
+        map.clear();
+        for (std::uint32_t a : atoms) {
+            const std::string_view label = label_of(labels, a);
+            const auto atom = parse_amino_acid_atom(label);
+            if (!atom) return std::unexpected(Error::bad_atom_label(std::string(label)));
+            map.set(get_equivalence_class(*atom, k), a);
+        }
+        if (const AtomSet wrong = map.names() - tmpl->allowed; !wrong.empty()) {
+            return std::unexpected(Error::wrong_atoms_in_amino_acid(k, seq_n_of(res, r), wrong.names()));
+        }
+        for (const TemplateBond& tb : tmpl->bonds) {
+            if (map.contains(tb.first) && map.contains(tb.second)) {
+                const std::uint32_t a = map.at(tb.first), b = map.at(tb.second);
+                out.push_back(Bond{std::min(a, b), std::max(a, b), tb.order});
+            }
+        }
+        append_termini_bonds(*tmpl, map, out);
+    }
+    return {};
+}
+
+}  // namespace
 
 std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictness) {
     const Kinds kinds = residue_kinds(trc.residues);
@@ -528,89 +600,49 @@ std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictne
     }
 
     Topology& t = trc.topology;
-    const Residues& res = trc.residues;
     const std::vector<std::uint32_t> owner = atom_owners(trc);
+    std::vector<Stereochemistry>* stereo = parallel_stereochemistry(t);
 
     // Keep what the templates cannot know: bonds touching a non-amino-acid residue and
     // sulfur-sulfur bonds. The others are rebuilt; those not rebuilt come back below.
     std::vector<Bond> removed;
+    std::vector<Stereochemistry> removed_stereo;
     if (!t.connectivity) {
         t.connectivity.emplace();
     } else {
         auto outside = [&](std::uint32_t a) { return a < owner.size() && owner[a] != no_residue && !kinds[owner[a]]; };
         std::vector<Bond>& bonds = *t.connectivity;
         std::size_t kept = 0;
-        for (const Bond& b : bonds) {
+        for (std::size_t i = 0; i < bonds.size(); ++i) {
+            const Bond b = bonds[i];
             const bool sulfur = element_of(t, b.first) == Element::S && element_of(t, b.second) == Element::S;
             if (outside(b.first) || outside(b.second) || sulfur) {
+                if (stereo) (*stereo)[kept] = (*stereo)[i];
                 bonds[kept++] = b;
             } else {
                 removed.push_back(b);
+                if (stereo) removed_stereo.push_back((*stereo)[i]);
             }
         }
         bonds.resize(kept);
+        if (stereo) stereo->resize(kept);
     }
     std::vector<Bond>& out = *t.connectivity;
 
     if (t.labels) {
-        const std::vector<std::string>* labels = &*t.labels;
-        AtomIndexMap map;
-        auto canonical_at = [&](std::uint32_t a, AminoAcidSeq k) -> std::optional<A> {
-            const auto atom = parse_amino_acid_atom(label_of(labels, a));
-            if (!atom) return std::nullopt;
-            return get_equivalence_class(*atom, k);
-        };
-        auto first_named = [&](const Residue& atoms, AminoAcidSeq k, A name) -> std::optional<std::uint32_t> {
-            for (std::uint32_t a : atoms) {
-                if (canonical_at(a, k) == name) return a;
-            }
-            return std::nullopt;
-        };
-        for (std::size_t r = 0; r < res.residues.size(); ++r) {
-            if (!kinds[r]) continue;
-            const AminoAcidSeq k = *kinds[r];
-            const Residue& atoms = res.residues[r];
-
-            if (r > 0) {
-                const auto c = first_named(res.residues[r - 1], k, A::C);
-                const auto n = c ? first_named(atoms, k, A::N) : std::nullopt;
-                if (c && n) {
-                    const auto pc = position_of(t, *c), pn = position_of(t, *n);
-                    if (pc && pn && distance(*pc, *pn) < peptide_bond_distance) {
-                        out.push_back(Bond{std::min(*c, *n), std::max(*c, *n), BondOrder::Single});
-                    }
-                }
-            }
-
-            const AminoAcidTemplate* tmpl = aa_template_by_tok(k);
-            if (!tmpl) return std::unexpected(Error::missing_amino_acid_template(k));
-
-            map.clear();
-            for (std::uint32_t a : atoms) {
-                const std::string_view label = label_of(labels, a);
-                const auto atom = parse_amino_acid_atom(label);
-                if (!atom) return std::unexpected(Error::bad_atom_label(std::string(label)));
-                map.set(get_equivalence_class(*atom, k), a);
-            }
-            if (const AtomSet wrong = map.names() - tmpl->allowed; !wrong.empty()) {
-                return std::unexpected(Error::wrong_atoms_in_amino_acid(k, seq_n_of(res, r), wrong.names()));
-            }
-            for (const TemplateBond& tb : tmpl->bonds) {
-                if (map.contains(tb.first) && map.contains(tb.second)) {
-                    const std::uint32_t a = map.at(tb.first), b = map.at(tb.second);
-                    out.push_back(Bond{std::min(a, b), std::max(a, b), tb.order});
-                }
-            }
-            append_termini_bonds(*tmpl, map, out);
-        }
+        auto ok = append_amino_acid_bonds(trc, kinds, out);
+        if (stereo) stereo->resize(out.size(), Stereochemistry::NONE);
+        if (!ok) return ok;
     }
 
     if (!removed.empty()) {
         const BondIndex present(out, t.symbols.size());
-        for (const Bond& b : removed) {
+        for (std::size_t i = 0; i < removed.size(); ++i) {
+            const Bond& b = removed[i];
             if (present.contains(b.first, b.second)) continue;
             warn_restored(trc, owner, b);
             out.push_back(b);
+            if (stereo) stereo->push_back(removed_stereo[i]);
         }
     }
 

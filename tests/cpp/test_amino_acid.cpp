@@ -360,3 +360,41 @@ ZYK_TEST(perception_survives_unchecked_records) {
     EXPECT(ensure_no_missing_atoms(trc, AtomCheckStrictness::Heavy).has_value());
     EXPECT(!check_perception_input(trc, false).has_value());
 }
+
+// Bond perception reorders and rebuilds the bond list; stereochemistry flags stay with their
+// bonds (Python cannot build a record with stereochemistry yet).
+ZYK_TEST(stereochemistry_follows_the_bonds) {
+    TRC trc;
+    const char* names[] = {"N", "CA", "C", "O", "CB", "C1", "C2", "O", "H1", "H2"};
+    const Element elements[] = {Element::N, Element::C, Element::C, Element::O, Element::C,
+                                Element::C, Element::C, Element::O, Element::H, Element::H};
+    for (int i = 0; i < 10; ++i) {
+        trc.topology.symbols.push_back(elements[i]);
+        trc.topology.geometry.insert(trc.topology.geometry.end(), {10.0f * float(i), 0.0f, 0.0f});
+    }
+    trc.topology.labels = std::vector<std::string>(names, names + 10);
+    trc.residues.residues = {{0, 1, 2, 3, 4}, {5, 6}, {7, 8, 9}};
+    trc.residues.seqs = {"ALA", "LIG", "HOH"};
+    trc.residues.seq_ns = {1, 2, 3};
+    trc.residues.insertion_codes = {"~", "~", "~"};
+    trc.chains.chains = {{0, 1, 2}};
+    const auto single = BondOrder::Single;
+    trc.topology.connectivity = std::vector<Bond>{{4, 1, single}, {5, 6, single}, {0, 4, single}, {7, 8, single}};
+    trc.topology.stereochemistry = std::vector<Stereochemistry>{Stereochemistry::Down, Stereochemistry::Up,
+                                                                Stereochemistry::Either, Stereochemistry::CisOrTrans};
+    TRC copy = trc;
+    Capture capture;
+    EXPECT(perceive_bonds(copy, AtomCheckStrictness::Heavy).has_value());
+    const std::vector<Bond> bonds = {{5, 6, single}, {7, 8, single}, {0, 1, single}, {2, 3, BondOrder::Double},
+                                     {1, 2, single}, {1, 4, single}, {0, 4, single}, {7, 9, single}};
+    EXPECT(*copy.topology.connectivity == bonds);
+    using St = Stereochemistry;
+    const std::vector<St> flags = {St::Up, St::CisOrTrans, St::NONE, St::NONE, St::NONE, St::NONE, St::Either, St::NONE};
+    EXPECT(*copy.topology.stereochemistry == flags);
+    EXPECT(check(copy).has_value());
+
+    // A list that was already out of step is not touched.
+    trc.topology.stereochemistry->pop_back();
+    EXPECT(perceive_bonds(trc, AtomCheckStrictness::Heavy).has_value());
+    EXPECT_EQ(trc.topology.stereochemistry->size(), std::size_t(3));
+}
