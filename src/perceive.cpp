@@ -91,48 +91,6 @@ std::uint64_t pair_key(std::uint32_t a, std::uint32_t b) {
     return (std::uint64_t(a) << 32) | b;
 }
 
-// An open-addressing set of unordered atom pairs, sized once for the pairs it will hold.
-class PairSet {
-public:
-    explicit PairSet(std::size_t expected) {
-        const std::size_t cap = std::bit_ceil(std::max<std::size_t>(16, expected * 2));
-        slots_.assign(cap, empty_slot);
-        mask_ = cap - 1;
-    }
-    void insert(std::uint64_t key) {
-        if (key == empty_slot) {
-            has_empty_key_ = true;
-            return;
-        }
-        std::size_t i = hash(key) & mask_;
-        while (slots_[i] != empty_slot && slots_[i] != key) i = (i + 1) & mask_;
-        slots_[i] = key;
-    }
-    bool contains(std::uint64_t key) const {
-        if (key == empty_slot) return has_empty_key_;
-        std::size_t i = hash(key) & mask_;
-        while (slots_[i] != empty_slot) {
-            if (slots_[i] == key) return true;
-            i = (i + 1) & mask_;
-        }
-        return false;
-    }
-
-private:
-    static constexpr std::uint64_t empty_slot = ~std::uint64_t(0);
-    static std::size_t hash(std::uint64_t x) {
-        x ^= x >> 30;
-        x *= 0xbf58476d1ce4e5b9ULL;
-        x ^= x >> 27;
-        x *= 0x94d049bb133111ebULL;
-        x ^= x >> 31;
-        return std::size_t(x);
-    }
-    std::vector<std::uint64_t> slots_;
-    std::size_t mask_ = 0;
-    bool has_empty_key_ = false;
-};
-
 // The unordered atom pairs of a bond list, grouped by their smaller atom (atoms beyond the atom
 // count share one overflow group). Bond lists are mostly in atom order, so building and querying
 // stay cache-friendly where a hash set would not; each group is sorted, so a query costs the
@@ -199,17 +157,16 @@ public:
     std::vector<std::uint32_t> query(const std::array<float, 3>& point, float threshold) {
         build();
         std::vector<std::uint32_t> hits;  // positions in `sequence_`
-        const bool point_regular = regular(point, margin);
-        if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2])) {
+        if (!finite(point)) {
             // No distance to a non-finite point compares as small.
-        } else if (point_regular && threshold <= cell_size * 0.5f) {
-            const std::int64_t cx = cell(point[0]), cy = cell(point[1]), cz = cell(point[2]);
+        } else if (threshold < cell_size * 0.99f) {
+            const Cell c = cell_of(point);
             for (std::int64_t dx = -1; dx <= 1; ++dx) {
                 for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                    const std::uint64_t lo = key(cx + dx, cy + dy, cz - 1), hi = key(cx + dx, cy + dy, cz + 1);
+                    const Cell lo{c[0] + dx, c[1] + dy, c[2] - 1}, hi{c[0] + dx, c[1] + dy, c[2] + 1};
                     auto it = std::lower_bound(cells_.begin(), cells_.end(), lo,
-                                               [](const Entry& e, std::uint64_t k) { return e.key < k; });
-                    for (; it != cells_.end() && it->key <= hi; ++it) consider(point, threshold, it->slot, hits);
+                                               [](const Entry& e, const Cell& k) { return e.cell < k; });
+                    for (; it != cells_.end() && it->cell <= hi; ++it) consider(point, threshold, it->slot, hits);
                 }
             }
             std::sort(hits.begin(), hits.end());
@@ -228,29 +185,29 @@ public:
     }
 
 private:
+    // Cells of 4 Å, more than the cut-off in use, so that the 3x3x3 block around a point holds
+    // every atom whose single-precision distance can come out within it. A coordinate names its
+    // cell by floor(v / 4); beyond 2^62 Å, where neighbouring floats are far more than a cell
+    // apart, each value is a cell of its own, named outside the range of the ordinary ones.
+    // Non-finite positions are never near anything and stay out of the grid.
+    using Cell = std::array<std::int64_t, 3>;
     struct Entry {
-        std::uint64_t key;
+        Cell cell;
         std::uint32_t slot;
     };
-    // Cells of 8 Å: twice any cut-off in use, so that a ±1 cell neighbourhood holds every atom
-    // within the cut-off whatever the rounding of the single-precision distance. Coordinates are
-    // gridded only within ±2^20 Å; atoms beyond (or non-finite) are never near a gridded point,
-    // and points beyond fall back to the full scan.
-    static constexpr float cell_size = 8.0f;
-    static constexpr double limit = 1048576.0;
-    static constexpr double margin = 64.0;
-    static constexpr std::int64_t offset = std::int64_t(limit / cell_size) + 4;
+    static constexpr float cell_size = 4.0f;
 
-    static bool regular(const std::array<float, 3>& p, double slack) {
-        for (float v : p) {
-            if (!(std::fabs(double(v)) < limit - slack)) return false;
-        }
-        return true;
+    static bool finite(const std::array<float, 3>& p) {
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
     }
-    static std::int64_t cell(float v) { return std::int64_t(std::floor(double(v) / double(cell_size))) + offset; }
-    static std::uint64_t key(std::int64_t x, std::int64_t y, std::int64_t z) {
-        return (std::uint64_t(x) << 42) | (std::uint64_t(y) << 21) | std::uint64_t(z);
+    static std::int64_t cell_id(float v) {
+        constexpr double huge = 4611686018427387904.0;  // 2^62
+        if (std::fabs(double(v)) < huge) return std::int64_t(std::floor(double(v) / double(cell_size)));
+        const auto bits = std::bit_cast<std::uint32_t>(v);
+        const std::int64_t id = (std::int64_t(1) << 61) + std::int64_t(bits & 0x7FFFFFFFu);
+        return (bits >> 31) ? -id : id;
     }
+    static Cell cell_of(const std::array<float, 3>& p) { return {cell_id(p[0]), cell_id(p[1]), cell_id(p[2])}; }
 
     void consider(const std::array<float, 3>& point, float threshold, std::uint32_t slot, std::vector<std::uint32_t>& hits) const {
         const auto position = position_of(trc_.topology, sequence_[slot]);
@@ -267,11 +224,10 @@ private:
         cells_.reserve(sequence_.size());
         for (std::uint32_t slot = 0; slot < sequence_.size(); ++slot) {
             const auto p = position_of(trc_.topology, sequence_[slot]);
-            if (!p || !regular(*p, 0.0)) continue;
-            cells_.push_back({key(cell((*p)[0]), cell((*p)[1]), cell((*p)[2])), slot});
+            if (p && finite(*p)) cells_.push_back({cell_of(*p), slot});
         }
         std::sort(cells_.begin(), cells_.end(),
-                  [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.slot < b.slot; });
+                  [](const Entry& a, const Entry& b) { return a.cell != b.cell ? a.cell < b.cell : a.slot < b.slot; });
     }
 
     const TRC& trc_;
@@ -520,11 +476,10 @@ void perceive_bonds_water(TRC& trc) {
     for (const Bond& b : bonds) {
         if (at_oxygen(b.first) || at_oxygen(b.second)) keys.push_back(pair_key(b.first, b.second));
     }
-    PairSet bonded(keys.size());
-    for (std::uint64_t k : keys) bonded.insert(k);
+    std::sort(keys.begin(), keys.end());
     for (const Water& w : waters) {
         for (std::uint32_t h : w.hydrogens) {
-            if (bonded.contains(pair_key(w.oxygen, h))) continue;
+            if (std::binary_search(keys.begin(), keys.end(), pair_key(w.oxygen, h))) continue;
             bonds.push_back(Bond{w.oxygen, h, BondOrder::Single});
             if (stereo) stereo->push_back(Stereochemistry::NONE);
         }

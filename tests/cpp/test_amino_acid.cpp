@@ -303,10 +303,16 @@ ZYK_TEST(covalent_binder_search_matches_a_full_scan) {
     ligand.push_back({3.0e6f, 0.0f, 0.0f});
     ligand.push_back({3.0e6f, 1.5f, 0.0f});
     ligand.push_back({3.0e6f, 2.0f, 0.0f});
+    ligand.push_back({1.0e30f, 1.0f, 0.0f});
+    ligand.push_back({1.0e30f, 2.0f, -1.0f});
+    ligand.push_back({std::nextafter(1.0e30f, 2.0e30f), 0.0f, 0.0f});
+    ligand.push_back({-1.0e30f, 0.0f, 0.0f});
+    ligand.push_back({4.0f, 4.0f, 4.0f});
     ligand.push_back({std::nanf(""), 0.0f, 0.0f});
     ligand.push_back({INFINITY, 0.0f, 0.0f});
     for (std::array<float, 3> og : {std::array<float, 3>{0.0f, 0.0f, 0.0f}, std::array<float, 3>{7.99f, -8.0f, 0.01f},
-                                    std::array<float, 3>{3.0e6f, 1.0f, 0.0f}}) {
+                                    std::array<float, 3>{3.0e6f, 1.0f, 0.0f}, std::array<float, 3>{1.0e30f, 0.0f, 0.0f},
+                                    std::array<float, 3>{4.0f, 2.0f, 3.9999998f}}) {
         TRC trc = serine_with_neighbours(ligand, {Element::C, Element::O, Element::H});
         trc.topology.geometry[15] = og[0];
         trc.topology.geometry[16] = og[1];
