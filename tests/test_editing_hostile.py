@@ -2,6 +2,8 @@
 either works or raises ValueError, and never reads outside the record."""
 
 import copy
+
+import libzyk
 import pickle
 
 import pytest
@@ -213,3 +215,9 @@ def test_hostile_subset_results_are_well_formed():
     HOSTILE["helix lists of different lengths"](d)
     out = TRC.from_dict(d).subset_by_residues([0, 1, 2]).to_dict()["chains"]["alpha_helices"]
     assert out["lengths"] == [2] and out["helix_ids"] == ["H"]
+
+
+def test_fragment_query_on_an_uninitialised_topology_raises():
+    blank = libzyk.Topology.__new__(libzyk.Topology)
+    with pytest.raises(TypeError, match="not initialised"):
+        blank.get_fragments_near_fragment(0, 1.0)

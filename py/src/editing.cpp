@@ -130,6 +130,8 @@ PyObject* fragment_query(PyObject* self, PyObject* args, PyObject* kwargs) {
         if (!kw) throw nb::python_error();
         parse_call("get_fragments_near_fragment", nb::borrow<nb::args>(args), nb::borrow<nb::kwargs>(kw), names, 2, 2, 2,
                    values);
+        // The descriptor has checked the class; an instance made with __new__ alone has no record.
+        if (!nb::inst_ready(self)) raise(PyExc_TypeError, "Topology object is not initialised");
         const TopologyView* view = nb::inst_ptr<TopologyView>(self);
         return topology_get_fragments_near_fragment(*view->record, values[0], values[1]).release().ptr();
     } catch (nb::python_error& e) {
