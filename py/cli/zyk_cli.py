@@ -227,6 +227,15 @@ def select_models(structures: list[libzyk.TRC], model: int | None, out_fmt: str,
     return structures
 
 
+def render(structures: list[libzyk.TRC], fmt: str) -> str:
+    """The text of one or more structures: SDF records follow each other; XYZ frames (which end
+    without a line feed) are joined by one."""
+    write = WRITERS[fmt]
+    if fmt == "sdf":
+        return "".join(write(t) for t in structures)
+    return "\n".join(write(t) for t in structures)
+
+
 def convert_one(src: str, dst: str, args: argparse.Namespace) -> None:
     out_fmt = args.to or (format_of(dst) if dst != "-" else None)
     if out_fmt is None:
@@ -236,10 +245,8 @@ def convert_one(src: str, dst: str, args: argparse.Namespace) -> None:
     structures = select_models(read_structures(src, args.source_format), args.model, out_fmt, src)
     if not structures:
         raise CliError(f"{src}: no structure to write")
-    write = WRITERS[out_fmt]
     try:
-        # SDF and XYZ hold one record per structure, one after the other.
-        text = "".join(write(trc) for trc in structures) if out_fmt == "sdf" else "\n".join(write(t) for t in structures)
+        text = render(structures, out_fmt)
     except ValueError as e:
         raise CliError(f"{src}: {e}") from None
     write_text(dst, text)
