@@ -255,8 +255,12 @@ void register_amino_acid_seq(nb::module_& m) {
     auto cls = define<zyk::AminoAcidSeq>(m, amino_acid_seq_info);
     auto code_of = [](const M& self) { return static_cast<zyk::AminoAcidSeq>(self.code); };
     cls.def("__str__", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); });
-    cls.def("one_letter_code", [code_of](const M& self) { return std::string(1, zyk::one_letter_code(code_of(self))); });
-    cls.def("to_pdb_std_name", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); });
+    cls.def("one_letter_code", [code_of](const M& self) { return std::string(1, zyk::one_letter_code(code_of(self))); },
+            nb::sig("def one_letter_code(self) -> str"),
+            "The one-letter code (X for caps and UNK).");
+    cls.def("to_pdb_std_name", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); },
+            nb::sig("def to_pdb_std_name(self) -> str"),
+            "The three-letter name, for example 'HID'.");
     cls.def_static(
         "from_pdb_std_name",
         [](nb::handle residue) {
@@ -265,14 +269,16 @@ void register_amino_acid_seq(nb::module_& m) {
             if (!aa) raise_value_error(zyk::message(aa.error()));
             return member(*aa);
         },
-        nb::arg("residue"), nb::sig("def from_pdb_std_name(residue: str) -> AminoAcidSeq"));
+        nb::arg("residue"), nb::sig("def from_pdb_std_name(residue: str) -> AminoAcidSeq"),
+            "The member for a three-letter name in upper or lower case; raises ValueError for any other text.");
     cls.def_static(
         "is_amino_acid",
         [](nb::handle residue) {
             const std::string_view name = argument("residue", [&] { return to_str(residue); });
             return zyk::is_amino_acid(name);
         },
-        nb::arg("residue"), nb::sig("def is_amino_acid(residue: str) -> bool"));
+        nb::arg("residue"), nb::sig("def is_amino_acid(residue: str) -> bool"),
+            "Whether from_pdb_std_name would accept the name (caps and UNK included).");
     populate(cls);
 }
 
