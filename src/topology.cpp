@@ -5,6 +5,7 @@
 #include "index_map.hpp"
 #include "spatial.hpp"
 #include "text.hpp"
+#include "vectors.hpp"
 
 namespace zyk {
 namespace {
@@ -124,11 +125,17 @@ std::string message(const TopologyError& e) {
     return "invalid topology";
 }
 
-std::expected<void, TopologyError> check(const Topology& t) {
+namespace {
+
+using CheckResult = std::expected<void, TopologyError>;
+
+CheckResult fail(TopologyError::Kind kind, std::uint64_t a = 0, std::uint64_t b = 0) {
+    return std::unexpected(TopologyError{kind, a, b});
+}
+
+// The lists with one entry per atom.
+CheckResult check_atom_lists(const Topology& t) {
     using K = TopologyError::Kind;
-    auto fail = [](K kind, std::uint64_t a = 0, std::uint64_t b = 0) {
-        return std::unexpected(TopologyError{kind, a, b});
-    };
     const std::size_t n = t.symbols.size();
     if (t.geometry.size() != 3 * n) return fail(K::InvalidGeometryLength, t.geometry.size(), n);
     if (t.labels && t.labels->size() != n) return fail(K::InvalidLabelsLength, t.labels->size(), n);
@@ -138,6 +145,40 @@ std::expected<void, TopologyError> check(const Topology& t) {
     if (t.formal_charges && t.formal_charges->size() != n) {
         return fail(K::InvalidFormalChargesLength, t.formal_charges->size(), n);
     }
+    return {};
+}
+
+CheckResult check_velocities(const Topology& t) {
+    const std::size_t n = t.symbols.size();
+    if (t.velocities && t.velocities->size() != 3 * n) {
+        return fail(TopologyError::Kind::InvalidVelocitiesLength, t.velocities->size(), n);
+    }
+    return {};
+}
+
+// The lists with one entry per fragment. Without fragments they must be absent or empty:
+// they are checked against a fragment count of 0.
+CheckResult check_fragment_lists(const Topology& t) {
+    using K = TopologyError::Kind;
+    const std::size_t f = t.fragments ? t.fragments->size() : 0;
+    if (t.fragment_formal_charges && t.fragment_formal_charges->size() != f) {
+        return fail(K::InvalidFragmentFormalChargesLength, t.fragment_formal_charges->size(), f);
+    }
+    if (t.fragment_partial_charges && t.fragment_partial_charges->size() != f) {
+        return fail(K::InvalidFragmentPartialChargesLength, t.fragment_partial_charges->size(), f);
+    }
+    if (t.fragment_multiplicities && t.fragment_multiplicities->size() != f) {
+        return fail(K::InvalidFragmentMultiplicitiesLength, t.fragment_multiplicities->size(), f);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::expected<void, TopologyError> check(const Topology& t) {
+    using K = TopologyError::Kind;
+    if (auto ok = check_atom_lists(t); !ok) return ok;
+    const std::size_t n = t.symbols.size();
     if (t.connectivity) {
         for (const Bond& bond : *t.connectivity) {
             if (bond.first >= n || bond.second >= n || bond.first == bond.second) {
@@ -150,8 +191,7 @@ std::expected<void, TopologyError> check(const Topology& t) {
     } else if (t.stereochemistry) {
         return fail(K::InvalidStereochemistryExistence);
     }
-    if (t.velocities && t.velocities->size() != 3 * n) return fail(K::InvalidVelocitiesLength, t.velocities->size(), n);
-    const std::size_t fragment_count = t.fragments ? t.fragments->size() : 0;
+    if (auto ok = check_velocities(t); !ok) return ok;
     if (t.fragments) {
         std::vector<bool> seen(n, false);
         std::size_t distinct = 0;
@@ -164,18 +204,7 @@ std::expected<void, TopologyError> check(const Topology& t) {
         }
         if (distinct != n) return fail(K::InvalidFragments);
     }
-    // Without fragments the per-fragment lists must be absent too: they are checked
-    // against a fragment count of 0.
-    if (t.fragment_formal_charges && t.fragment_formal_charges->size() != fragment_count) {
-        return fail(K::InvalidFragmentFormalChargesLength, t.fragment_formal_charges->size(), fragment_count);
-    }
-    if (t.fragment_partial_charges && t.fragment_partial_charges->size() != fragment_count) {
-        return fail(K::InvalidFragmentPartialChargesLength, t.fragment_partial_charges->size(), fragment_count);
-    }
-    if (t.fragment_multiplicities && t.fragment_multiplicities->size() != fragment_count) {
-        return fail(K::InvalidFragmentMultiplicitiesLength, t.fragment_multiplicities->size(), fragment_count);
-    }
-    return {};
+    return check_fragment_lists(t);
 }
 
 // ---- editing ----
@@ -200,32 +229,12 @@ std::string message(const EditError& e) {
 }
 
 std::expected<void, TopologyError> check_list_lengths(const Topology& t) {
-    using K = TopologyError::Kind;
-    auto fail = [](K kind, std::uint64_t a, std::uint64_t b) { return std::unexpected(TopologyError{kind, a, b}); };
-    const std::size_t n = t.symbols.size();
-    if (t.geometry.size() != 3 * n) return fail(K::InvalidGeometryLength, t.geometry.size(), n);
-    if (t.labels && t.labels->size() != n) return fail(K::InvalidLabelsLength, t.labels->size(), n);
-    if (t.partial_charges && t.partial_charges->size() != n) {
-        return fail(K::InvalidPartialChargesLength, t.partial_charges->size(), n);
-    }
-    if (t.formal_charges && t.formal_charges->size() != n) {
-        return fail(K::InvalidFormalChargesLength, t.formal_charges->size(), n);
-    }
+    if (auto ok = check_atom_lists(t); !ok) return ok;
     if (t.connectivity && t.stereochemistry && t.stereochemistry->size() != t.connectivity->size()) {
-        return fail(K::InvalidStereochemistryLength, t.stereochemistry->size(), t.connectivity->size());
+        return fail(TopologyError::Kind::InvalidStereochemistryLength, t.stereochemistry->size(), t.connectivity->size());
     }
-    if (t.velocities && t.velocities->size() != 3 * n) return fail(K::InvalidVelocitiesLength, t.velocities->size(), n);
-    const std::size_t f = t.fragments ? t.fragments->size() : 0;
-    if (t.fragment_formal_charges && t.fragment_formal_charges->size() != f) {
-        return fail(K::InvalidFragmentFormalChargesLength, t.fragment_formal_charges->size(), f);
-    }
-    if (t.fragment_partial_charges && t.fragment_partial_charges->size() != f) {
-        return fail(K::InvalidFragmentPartialChargesLength, t.fragment_partial_charges->size(), f);
-    }
-    if (t.fragment_multiplicities && t.fragment_multiplicities->size() != f) {
-        return fail(K::InvalidFragmentMultiplicitiesLength, t.fragment_multiplicities->size(), f);
-    }
-    return {};
+    if (auto ok = check_velocities(t); !ok) return ok;
+    return check_fragment_lists(t);
 }
 
 namespace {
@@ -333,18 +342,6 @@ std::expected<Topology, EditError> new_topology_from_residue_subset(const Topolo
     return out;
 }
 
-namespace {
-
-template <class T>
-void append(std::vector<T>& to, std::vector<T>&& from) {
-    if (to.empty()) {
-        to = std::move(from);
-    } else {
-        to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
-    }
-}
-
-}  // namespace
 
 void extend(Topology& self, Topology other) {
     const std::uint32_t offset = std::uint32_t(self.symbols.size());

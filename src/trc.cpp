@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "index_map.hpp"
+#include "vectors.hpp"
 
 namespace zyk {
 
@@ -308,14 +309,6 @@ std::expected<Chains, EditError> new_chains_from_residue_subset(const Chains& ch
 
 namespace {
 
-template <class T>
-void append(std::vector<T>& to, std::vector<T>&& from) {
-    if (to.empty()) {
-        to = std::move(from);
-    } else {
-        to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
-    }
-}
 
 // Shifts every index of a list of index groups.
 void shift_groups(std::vector<std::vector<std::uint32_t>>& groups, std::uint32_t offset) {

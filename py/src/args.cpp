@@ -1,5 +1,7 @@
 #include "args.hpp"
 
+#include <cstring>
+
 namespace zp {
 
 void fail_conversion(PyObject* type, std::string message) { throw ConversionFailure{type, std::move(message)}; }
@@ -66,6 +68,74 @@ unsigned long long to_u64(nb::handle h) {
         fail_conversion(PyExc_OverflowError, "out of range integral type conversion attempted");
     }
     return v;
+}
+
+// A float32 or float64 array of shape (n, 3), read without creating a Python object per value.
+// Returns false (leaving `out` alone) for anything else, which then takes the generic path.
+namespace {
+
+bool positions_from_buffer(nb::handle h, std::vector<std::array<float, 3>>& out) {
+    if (PyUnicode_Check(h.ptr()) || PyBytes_Check(h.ptr()) || PyByteArray_Check(h.ptr()) ||
+        !PyObject_CheckBuffer(h.ptr())) {
+        return false;
+    }
+    Py_buffer view;
+    if (PyObject_GetBuffer(h.ptr(), &view, PyBUF_RECORDS_RO) != 0) {
+        PyErr_Clear();
+        return false;
+    }
+    struct Release {
+        Py_buffer* v;
+        ~Release() { PyBuffer_Release(v); }
+    } release{&view};
+    const std::string_view format = view.format ? view.format : "B";
+    const bool f32 = format == "f" || format == "=f" || format == "<f";
+    const bool f64 = format == "d" || format == "=d" || format == "<d";
+    if (view.ndim != 2 || (!f32 && !f64)) return false;
+    if (view.shape[1] != 3) {
+        fail_conversion(PyExc_ValueError, "expected a sequence of length 3 (got " + std::to_string(view.shape[1]) + ")");
+    }
+    const auto* base = static_cast<const char*>(view.buf);
+    out.resize(std::size_t(view.shape[0]));
+    for (Py_ssize_t i = 0; i < view.shape[0]; ++i) {
+        for (Py_ssize_t k = 0; k < 3; ++k) {
+            const char* p = base + i * view.strides[0] + k * view.strides[1];
+            double v;
+            if (f32) {
+                float f;
+                std::memcpy(&f, p, sizeof f);
+                v = f;
+            } else {
+                std::memcpy(&v, p, sizeof v);
+            }
+            out[std::size_t(i)][std::size_t(k)] = static_cast<float>(v);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::array<float, 3>> to_positions(nb::handle h) {
+    std::vector<std::array<float, 3>> positions;
+    if (positions_from_buffer(h, positions)) return positions;
+    for_each_item(h, [&](nb::handle position) {
+        if (PyUnicode_Check(position.ptr())) fail_conversion(PyExc_TypeError, "Can't extract `str` to `[f32; 3]`");
+        if (!PySequence_Check(position.ptr())) fail_type(position, "Sequence");
+        const Py_ssize_t len = PySequence_Size(position.ptr());
+        if (len < 0) fail_from_python_error();
+        if (len != 3) {
+            fail_conversion(PyExc_ValueError, "expected a sequence of length 3 (got " + std::to_string(len) + ")");
+        }
+        std::array<float, 3> xyz;
+        for (Py_ssize_t k = 0; k < 3; ++k) {
+            nb::object v = nb::steal(PySequence_GetItem(position.ptr(), k));
+            if (!v) fail_from_python_error();
+            xyz[std::size_t(k)] = to_f32(v);
+        }
+        positions.push_back(xyz);
+    });
+    return positions;
 }
 
 void raise(PyObject* type, const std::string& message) {

@@ -1,5 +1,6 @@
 #include "trc_object.hpp"
 
+#include <cstring>
 #include <string>
 
 #include "args.hpp"
@@ -13,25 +14,6 @@ namespace {
 using U32List = std::vector<std::uint32_t>;
 
 U32List to_u32_list(nb::handle h) { return to_vector<std::uint32_t>(h, to_int<std::uint32_t>); }
-
-std::vector<float> to_positions(nb::handle h) {
-    std::vector<float> flat;
-    for_each_item(h, [&](nb::handle position) {
-        if (PyUnicode_Check(position.ptr())) fail_conversion(PyExc_TypeError, "Can't extract `str` to `[f32; 3]`");
-        if (!PySequence_Check(position.ptr())) fail_type(position, "Sequence");
-        const Py_ssize_t len = PySequence_Size(position.ptr());
-        if (len < 0) fail_from_python_error();
-        if (len != 3) {
-            fail_conversion(PyExc_ValueError, "expected a sequence of length 3 (got " + std::to_string(len) + ")");
-        }
-        for (Py_ssize_t k = 0; k < 3; ++k) {
-            nb::object v = nb::steal(PySequence_GetItem(position.ptr(), k));
-            if (!v) fail_from_python_error();
-            flat.push_back(to_f32(v));
-        }
-    });
-    return flat;
-}
 
 zyk::Bond to_bond(nb::handle h) {
     if (!PyTuple_Check(h.ptr())) fail_type(h, "PyTuple");
@@ -66,7 +48,10 @@ void construct(TRCObject* self, nb::args args, nb::kwargs kwargs) {
     parse_call("TRC", args, kwargs, names, count, 2, 2, v);
 
     auto symbols = argument("symbols", [&] { return to_vector<zyk::Element>(v[0], to_element); });
-    auto geometry = argument("geometry", [&] { return to_positions(v[1]); });
+    const auto positions = argument("geometry", [&] { return to_positions(v[1]); });
+    static_assert(sizeof(std::array<float, 3>) == 3 * sizeof(float));
+    std::vector<float> geometry(3 * positions.size());
+    if (!positions.empty()) std::memcpy(geometry.data(), positions.data(), geometry.size() * sizeof(float));
     auto labels = optional_argument<std::string>(v[2], "labels", to_string_item);
     auto formal_charges = optional_argument<std::int32_t>(v[3], "formal_charges", to_int<std::int32_t>);
     auto partial_charges = optional_argument<float>(v[4], "partial_charges", to_f32);
@@ -79,8 +64,8 @@ void construct(TRCObject* self, nb::args args, nb::kwargs kwargs) {
     auto chains = optional_argument<U32List>(v[11], "chains", to_u32_list);
 
     const std::size_t n = symbols.size();
-    if (geometry.size() != 3 * n) {
-        raise_value_error("geometry has " + std::to_string(geometry.size() / 3) + " positions but there are " +
+    if (positions.size() != n) {
+        raise_value_error("geometry has " + std::to_string(positions.size()) + " positions but there are " +
                           std::to_string(n) + " symbols");
     }
 
