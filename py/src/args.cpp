@@ -1,5 +1,7 @@
 #include "args.hpp"
 
+#include <cstring>
+
 namespace zp {
 
 void fail_conversion(PyObject* type, std::string message) { throw ConversionFailure{type, std::move(message)}; }
@@ -19,9 +21,9 @@ void fail_from_python_error() {
     // user-defined one is kept by its module; map anything exotic onto its builtin base.
     if (PyErr_GivenExceptionMatches(type, PyExc_TypeError)) type = PyExc_TypeError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_OverflowError)) type = PyExc_OverflowError;
+    else if (PyErr_GivenExceptionMatches(type, PyExc_UnicodeError)) type = PyExc_UnicodeError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_ValueError)) type = PyExc_ValueError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_MemoryError)) type = PyExc_MemoryError;
-    else if (PyErr_GivenExceptionMatches(type, PyExc_UnicodeError)) type = PyExc_UnicodeError;
     else type = PyExc_RuntimeError;
     fail_conversion(type, std::move(text));
 }
@@ -68,6 +70,74 @@ unsigned long long to_u64(nb::handle h) {
     return v;
 }
 
+// A float32 or float64 array of shape (n, 3), read without creating a Python object per value.
+// Returns false (leaving `out` alone) for anything else, which then takes the generic path.
+namespace {
+
+bool positions_from_buffer(nb::handle h, std::vector<std::array<float, 3>>& out) {
+    if (PyUnicode_Check(h.ptr()) || PyBytes_Check(h.ptr()) || PyByteArray_Check(h.ptr()) ||
+        !PyObject_CheckBuffer(h.ptr())) {
+        return false;
+    }
+    Py_buffer view;
+    if (PyObject_GetBuffer(h.ptr(), &view, PyBUF_RECORDS_RO) != 0) {
+        PyErr_Clear();
+        return false;
+    }
+    struct Release {
+        Py_buffer* v;
+        ~Release() { PyBuffer_Release(v); }
+    } release{&view};
+    const std::string_view format = view.format ? view.format : "B";
+    const bool f32 = format == "f" || format == "=f" || format == "<f";
+    const bool f64 = format == "d" || format == "=d" || format == "<d";
+    if (view.ndim != 2 || (!f32 && !f64)) return false;
+    if (view.shape[1] != 3) {
+        fail_conversion(PyExc_ValueError, "expected a sequence of length 3 (got " + std::to_string(view.shape[1]) + ")");
+    }
+    const auto* base = static_cast<const char*>(view.buf);
+    out.resize(std::size_t(view.shape[0]));
+    for (Py_ssize_t i = 0; i < view.shape[0]; ++i) {
+        for (Py_ssize_t k = 0; k < 3; ++k) {
+            const char* p = base + i * view.strides[0] + k * view.strides[1];
+            double v;
+            if (f32) {
+                float f;
+                std::memcpy(&f, p, sizeof f);
+                v = f;
+            } else {
+                std::memcpy(&v, p, sizeof v);
+            }
+            out[std::size_t(i)][std::size_t(k)] = static_cast<float>(v);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::array<float, 3>> to_positions(nb::handle h) {
+    std::vector<std::array<float, 3>> positions;
+    if (positions_from_buffer(h, positions)) return positions;
+    for_each_item(h, [&](nb::handle position) {
+        if (PyUnicode_Check(position.ptr())) fail_conversion(PyExc_TypeError, "Can't extract `str` to `[f32; 3]`");
+        if (!PySequence_Check(position.ptr())) fail_type(position, "Sequence");
+        const Py_ssize_t len = PySequence_Size(position.ptr());
+        if (len < 0) fail_from_python_error();
+        if (len != 3) {
+            fail_conversion(PyExc_ValueError, "expected a sequence of length 3 (got " + std::to_string(len) + ")");
+        }
+        std::array<float, 3> xyz;
+        for (Py_ssize_t k = 0; k < 3; ++k) {
+            nb::object v = nb::steal(PySequence_GetItem(position.ptr(), k));
+            if (!v) fail_from_python_error();
+            xyz[std::size_t(k)] = to_f32(v);
+        }
+        positions.push_back(xyz);
+    });
+    return positions;
+}
+
 void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw nb::python_error();
@@ -86,11 +156,14 @@ void parse_call(const char* function, nb::args args, nb::kwargs kwargs, const ch
     for (std::size_t i = 0; i < given; ++i) values[i] = args[i];
     for (auto [key, value] : kwargs) {
         if (!PyUnicode_Check(key.ptr())) raise(PyExc_TypeError, fn + " keywords must be strings");
-        const std::string_view k = nb::borrow<nb::str>(key).c_str();
         std::size_t i = 0;
-        while (i < count && k != names[i]) ++i;
-        if (i == count) raise(PyExc_TypeError, fn + " got an unexpected keyword argument '" + std::string(k) + "'");
-        if (values[i].ptr()) raise(PyExc_TypeError, fn + " got multiple values for argument '" + std::string(k) + "'");
+        while (i < count && PyUnicode_CompareWithASCIIString(key.ptr(), names[i]) != 0) ++i;
+        if (i == count) {
+            // %U formats any str, lone surrogates included.
+            PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", fn.c_str(), key.ptr());
+            throw nb::python_error();
+        }
+        if (values[i].ptr()) raise(PyExc_TypeError, fn + " got multiple values for argument '" + names[i] + "'");
         values[i] = value;
     }
     std::vector<std::string> missing;

@@ -6,6 +6,7 @@
 #include <nanobind/stl/string.h>
 #include <nanobind/stl/string_view.h>
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -54,6 +55,10 @@ T to_int(nb::handle h) {
         return static_cast<T>(v);
     }
 }
+
+// Positions: a sequence of sequences of exactly three numbers, or an (n, 3) float32/float64
+// array read directly from its buffer.
+std::vector<std::array<float, 3>> to_positions(nb::handle h);
 
 // Calls `each(item)` for every item of a sequence (a str is refused) or, when `allow_set`,
 // of a set or frozenset, in iteration order.
