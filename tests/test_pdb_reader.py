@@ -477,3 +477,62 @@ def test_helices_and_sheets_apply_to_every_model():
 def test_contents_must_be_a_str(value):
     with pytest.raises(TypeError, match="^argument 'contents': "):
         libzyk.from_pdb(value)
+
+
+# ---- bond perception on every model ----
+
+DIPEPTIDE = [
+    atom(1, "N", "GLY", "A", 1, "N", x=0.0), atom(2, "CA", "GLY", "A", 1, "C", x=1.45),
+    atom(3, "C", "GLY", "A", 1, "C", x=2.0, y=1.4), atom(4, "O", "GLY", "A", 1, "O", x=1.3, y=2.4),
+    atom(5, "N", "ALA", "A", 2, "N", x=3.3, y=1.5), atom(6, "CA", "ALA", "A", 2, "C", x=4.0, y=2.7),
+    atom(7, "C", "ALA", "A", 2, "C", x=5.5, y=2.5), atom(8, "O", "ALA", "A", 2, "O", x=6.0, y=1.4),
+    atom(9, "CB", "ALA", "A", 2, "C", x=3.6, y=4.0),
+]
+LIGAND_AND_WATER = [
+    hetatm(10, "C1", "LIG", "B", 1, "C", x=9.0), hetatm(11, "O1", "LIG", "B", 1, "O", x=10.2),
+    conect(10, 11), conect(10, 11), conect(11, 10), conect(11, 10),
+    hetatm(12, "O", "HOH", "W", 1, "O", x=20.0), hetatm(13, "H1", "HOH", "W", 1, "H", x=20.9),
+    hetatm(14, "H2", "HOH", "W", 1, "H", x=19.7, y=0.9),
+]
+
+
+def named_bonds(trc):
+    labels = trc.topology.labels
+    return {(labels[b.atoms[0]], labels[b.atoms[1]], b.atoms, b.order) for b in trc.topology.connectivity}
+
+
+def test_amino_acids_get_template_and_peptide_bonds_and_conect_bonds_stay():
+    trc = read_one(*DIPEPTIDE, *LIGAND_AND_WATER)
+    assert named_bonds(trc) == {
+        ("C1", "O1", (9, 10), BondOrder.Double),
+        ("N", "CA", (0, 1), BondOrder.Single), ("CA", "C", (1, 2), BondOrder.Single), ("C", "O", (2, 3), BondOrder.Double),
+        ("C", "N", (2, 4), BondOrder.Single),
+        ("N", "CA", (4, 5), BondOrder.Single), ("CA", "C", (5, 6), BondOrder.Single), ("C", "O", (6, 7), BondOrder.Double),
+        ("CA", "CB", (5, 8), BondOrder.Single),
+        ("O", "H1", (11, 12), BondOrder.Single), ("O", "H2", (11, 13), BondOrder.Single),
+    }
+    # the CONECT bonds come first, then perception's
+    assert bonds(trc)[0] == ((9, 10), BondOrder.Double)
+
+
+def test_every_model_is_perceived():
+    models = read("MODEL        1", *DIPEPTIDE, "ENDMDL", "MODEL        2", *DIPEPTIDE, "ENDMDL")
+    assert [len(m.topology.connectivity) for m in models] == [8, 8]
+
+
+@pytest.mark.parametrize(
+    "lines",
+    [
+        # a SEQRES residue without atoms fails perception's completeness check
+        [seqres(1, "A", 3, ["GLY", "ALA", "SER"]), *DIPEPTIDE],
+        # an atom name the templates do not know
+        [atom(1, "N", "GLY", "A", 1, "N"), atom(2, "XX", "GLY", "A", 1, "C"), atom(3, "C", "GLY", "A", 1, "C"),
+         atom(4, "O", "GLY", "A", 1, "O"), atom(5, "CA", "GLY", "A", 1, "C")],
+    ],
+)
+def test_a_model_perception_refuses_is_kept_as_read(lines):
+    trc = read_one(*lines, *LIGAND_AND_WATER)
+    # only the CONECT bonds: perception checks completeness before changing anything
+    assert bonds(trc) == [((trc.num_atoms - 5, trc.num_atoms - 4), BondOrder.Double)]
+    with pytest.raises(ValueError):
+        trc.perceive_bonds()
