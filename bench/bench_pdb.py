@@ -31,7 +31,9 @@ from harness import Row, print_table  # noqa: E402
 import gemmi  # noqa: E402
 import libzyk  # noqa: E402
 
-CORPUS = ROOT.parent / "shared" / "corpus" / "pdb"
+# Beside the checkout (a git worktree finds it beside a parent further up).
+CORPUS = next((d / "shared" / "corpus" / "pdb" for d in ROOT.parents if (d / "shared" / "corpus").is_dir()),
+              ROOT.parent / "shared" / "corpus" / "pdb")
 DATA = ROOT / "build" / "bench-data"
 CORE_BUILD = ROOT / "build" / "bench-core"
 QUICK = os.environ.get("QUICK") == "1"

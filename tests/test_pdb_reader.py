@@ -161,9 +161,18 @@ def test_a_file_without_model_lines_is_one_model_and_last_line_needs_no_line_fee
     assert len(models) == 1 and models[0].num_atoms == 5
 
 
-def test_crlf_line_ends():
-    lines = residue_lines(1, "ALA", "A", 1)
-    assert libzyk.from_pdb("\r\n".join(lines) + "\r\n")[0].num_atoms == 5
+@pytest.mark.parametrize("width", [80, 79, 78])
+def test_crlf_line_ends(width):
+    lines = [line[:width] for line in residue_lines(1, "ALA", "A", 1)]
+    lf = libzyk.from_pdb("\n".join(lines) + "\n")[0]
+    crlf = libzyk.from_pdb("\r\n".join(lines) + "\r\n")[0]
+    assert crlf.num_atoms == 5
+    assert crlf.topology.symbols == lf.topology.symbols and crlf.topology.labels == lf.topology.labels
+
+
+def test_a_carriage_return_without_line_feed_stays_in_the_line():
+    # only a carriage return before a line feed ends a line; the last line keeps its own
+    assert parse_error(GOOD + "\nEND\r") == "PDB parse error: invalid line length, expected '> 6', found '4'"
 
 
 def test_only_blank_and_first_alternate_locations_are_kept():

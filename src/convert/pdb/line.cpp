@@ -527,8 +527,8 @@ std::expected<RecordKind, Error> record_kind(std::string_view line) {
     if (n < 6) return std::unexpected(Error::invalid_line_length(6, n));
     std::uint64_t code = 0;
     std::memcpy(&code, line.data(), 6);  // little-endian, like name_code
+    if (code == name_code("ATOM  ")) return RecordKind::Atom;  // most lines
     switch (code) {
-        case name_code("ATOM  "):
         case name_code("HETATM"): return RecordKind::Atom;
         case name_code("HELIX "): return RecordKind::Helix;
         case name_code("SEQRES"): return RecordKind::Seqres;
