@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "convert/pdb/reader.hpp"
+#include "convert/pdb/writer.hpp"
 #include "harness.hpp"
 #include "log.hpp"
 
@@ -92,4 +93,62 @@ ZYK_TEST(errors_print_their_messages) {
     EXPECT_EQ(pdb::message(pdb::Error::expected_float(12, 60, 66)), "expected float at 12:60-66");
     EXPECT_EQ(pdb::message(pdb::Error::split_character(3, 16, 17)),
               "non-ASCII character across field boundary at 3:16-17");
+}
+
+ZYK_TEST(damaged_text_gives_models_or_an_error_never_a_crash) {
+    // Byte flips, cuts, inserted multi-byte characters and stray bytes over a small file with
+    // every record kind; each read must end in models or a message, and writing what was read
+    // must succeed or fail cleanly.
+    const std::string base =
+        "HEADER    TEST\n"
+        "DBREF  1ABC A    1    98  SWS    P43529   E2BB_ECOLI      24    121\n"
+        "SEQRES   1 A    3  GLY ALA SER\n"
+        "HELIX    1   1 GLY A    1  ALA A    2  1                                   2\n"
+        "SHEET    1   A 2 GLY A   1  ALA A   2  0\n"
+        "MODEL        1\n"
+        "ATOM      1  N   GLY A   1       0.000   0.000   0.000  1.00  0.00           N  \n"
+        "ATOM      2  CA  GLY A   1       1.450   0.000   0.000  1.00  0.00           C  \n"
+        "ATOM      3  CA  ALA A   2A      3.000   1.000   0.000  0.50 10.00      SEG  C1+\n"
+        "HETATM    4 ZN    ZN B   9      10.000  10.000  10.000  1.00  0.00          ZN2+\n"
+        "CONECT    4    1    2\n"
+        "TER       5      ALA A   2\n"
+        "ENDMDL\n"
+        "CONECT    1    2    2\n"
+        "END\n";
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const char* inserts[] = {"\xC3\x85", "\xE2\x82\xAC", "\x80", "\xF0\x9F\x98\x80", "\r", "\n", "\t", "-", "9", " "};
+    int models = 0, errors = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = base;
+        const int edits = 1 + int(next() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            const std::size_t at = next() % text.size();
+            switch (next() % 4) {
+                case 0: text[at] = char(next() % 256); break;
+                case 1: text.erase(at, 1 + next() % 8); break;
+                case 2: text.insert(at, inserts[next() % std::size(inserts)]); break;
+                default: text.resize(at); break;
+            }
+        }
+        auto result = pdb::from_pdb_with_options(text, (round & 1) != 0);
+        if (!result) {
+            EXPECT(!pdb::message(result.error()).empty());
+            ++errors;
+            continue;
+        }
+        for (const TRC& trc : *result) {
+            ++models;
+            EXPECT(check(trc).has_value());
+            auto written = pdb::to_pdb(trc);
+            if (written) (void)pdb::from_pdb_with_options(*written, true);
+        }
+    }
+    EXPECT(models > 0);
+    EXPECT(errors > 0);
 }
