@@ -19,9 +19,9 @@ void fail_from_python_error() {
     // user-defined one is kept by its module; map anything exotic onto its builtin base.
     if (PyErr_GivenExceptionMatches(type, PyExc_TypeError)) type = PyExc_TypeError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_OverflowError)) type = PyExc_OverflowError;
+    else if (PyErr_GivenExceptionMatches(type, PyExc_UnicodeError)) type = PyExc_UnicodeError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_ValueError)) type = PyExc_ValueError;
     else if (PyErr_GivenExceptionMatches(type, PyExc_MemoryError)) type = PyExc_MemoryError;
-    else if (PyErr_GivenExceptionMatches(type, PyExc_UnicodeError)) type = PyExc_UnicodeError;
     else type = PyExc_RuntimeError;
     fail_conversion(type, std::move(text));
 }
@@ -86,11 +86,14 @@ void parse_call(const char* function, nb::args args, nb::kwargs kwargs, const ch
     for (std::size_t i = 0; i < given; ++i) values[i] = args[i];
     for (auto [key, value] : kwargs) {
         if (!PyUnicode_Check(key.ptr())) raise(PyExc_TypeError, fn + " keywords must be strings");
-        const std::string_view k = nb::borrow<nb::str>(key).c_str();
         std::size_t i = 0;
-        while (i < count && k != names[i]) ++i;
-        if (i == count) raise(PyExc_TypeError, fn + " got an unexpected keyword argument '" + std::string(k) + "'");
-        if (values[i].ptr()) raise(PyExc_TypeError, fn + " got multiple values for argument '" + std::string(k) + "'");
+        while (i < count && PyUnicode_CompareWithASCIIString(key.ptr(), names[i]) != 0) ++i;
+        if (i == count) {
+            // %U formats any str, lone surrogates included.
+            PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", fn.c_str(), key.ptr());
+            throw nb::python_error();
+        }
+        if (values[i].ptr()) raise(PyExc_TypeError, fn + " got multiple values for argument '" + names[i] + "'");
         values[i] = value;
     }
     std::vector<std::string> missing;

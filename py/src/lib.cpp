@@ -5,13 +5,9 @@
 #include "enums.hpp"
 #include "ops.hpp"
 #include "trc_object.hpp"
-#include "ts.hpp"
 #include "views.hpp"
 
 namespace nb = nanobind;
-
-// Keep the exported C function in the link even though nothing here calls it.
-[[maybe_unused]] static auto* const keep_now = &now;
 
 NB_MODULE(libzyk, m) {
     auto trc = zp::register_trc(m);
