@@ -189,7 +189,9 @@ ZYK_TEST(mmcif_large_loop_rows_survive_chunking) {
     bool all = true;
     for (std::size_t i = 0; i < n; ++i) {
         const Row r = l.row(i);
-        all = all && r.size() == 2 && r[0] == std::to_string(i) && r[1] == "x" + std::to_string(i);
+        std::string second = "x";
+        second += std::to_string(i);
+        all = all && r.size() == 2 && r[0] == std::to_string(i) && r[1] == second;
     }
     EXPECT(all);
     EXPECT(l.row(n).empty());

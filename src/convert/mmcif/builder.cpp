@@ -16,8 +16,6 @@ namespace {
 
 using Sv = std::string_view;
 
-Sv str_or_empty(Row row, Column c) { return row_str(row, c).value_or(Sv{}); }
-
 std::size_t mix(std::size_t h, std::size_t v) { return h ^ (v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2)); }
 
 struct ResidueIdHash {
