@@ -32,7 +32,11 @@ std::string join(const Strings& v) {
     return s + "]";
 }
 
-Strings row_strings(Row row) { return {row.begin(), row.end()}; }
+Strings row_strings(Row row) {
+    Strings out;
+    for (std::size_t i = 0; i < row.size(); ++i) out.emplace_back(row[i]);
+    return out;
+}
 
 const Loop& loop_of(const DataBlock& b, std::string_view key) {
     static const Loop empty;

@@ -151,6 +151,46 @@ struct ResidueEntry {
 
 bool by_key(const ResidueEntry& a, const ResidueEntry& b) { return a.key < b.key; }
 
+// Sorts into key order. Chains are ranked once, so that most comparisons are of integers.
+void sort_by_key(std::vector<ResidueEntry>& residues) {
+    const std::size_t n = residues.size();
+    std::vector<std::uint32_t> chain_of(n);
+    std::vector<Sv> chains;
+    std::unordered_map<Sv, std::uint32_t> chain_ids;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Sv chain = residues[i].key.chain;
+        if (!chains.empty() && i > 0 && residues[i - 1].key.chain == chain) {
+            chain_of[i] = chain_of[i - 1];
+            continue;
+        }
+        const auto [it, inserted] = chain_ids.try_emplace(chain, std::uint32_t(chains.size()));
+        if (inserted) chains.push_back(chain);
+        chain_of[i] = it->second;
+    }
+    std::vector<std::uint32_t> by_name(chains.size());
+    for (std::uint32_t c = 0; c < by_name.size(); ++c) by_name[c] = c;
+    std::sort(by_name.begin(), by_name.end(), [&](std::uint32_t a, std::uint32_t b) { return chains[a] < chains[b]; });
+    std::vector<std::uint32_t> rank(chains.size());
+    for (std::uint32_t r = 0; r < by_name.size(); ++r) rank[by_name[r]] = r;
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+    auto less = [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t ra = rank[chain_of[a]], rb = rank[chain_of[b]];
+        if (ra != rb) return ra < rb;
+        const ResidueId& ka = residues[a].key;
+        const ResidueId& kb = residues[b].key;
+        if (ka.number != kb.number) return ka.number < kb.number;
+        if (ka.insertion_code != kb.insertion_code) return ka.insertion_code < kb.insertion_code;
+        return ka.name < kb.name;
+    };
+    if (std::is_sorted(order.begin(), order.end(), less)) return;
+    std::sort(order.begin(), order.end(), less);
+    std::vector<ResidueEntry> sorted;
+    sorted.reserve(n);
+    for (std::uint32_t i : order) sorted.push_back(std::move(residues[i]));
+    residues = std::move(sorted);
+}
+
 // Residues of one chain in a key-sorted list: [first, last).
 std::pair<std::size_t, std::size_t> chain_range(const std::vector<ResidueEntry>& sorted, Sv chain) {
     const auto lo = std::lower_bound(sorted.begin(), sorted.end(), chain,
@@ -344,7 +384,9 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
         if (!element) return std::unexpected(std::move(element.error()));
         const auto atom = std::uint32_t(topology.symbols.size());
         topology.symbols.push_back(*element);
-        topology.geometry.insert(topology.geometry.end(), {a.x, a.y, a.z});
+        topology.geometry.push_back(a.x);
+        topology.geometry.push_back(a.y);
+        topology.geometry.push_back(a.z);
         labels.emplace_back(a.atom_name);
         charges.push_back(a.formal_charge);
         atom_of_record[k] = atom;
@@ -362,7 +404,7 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
         r.number = a.number;
         r.insertion_code = code;
     }
-    std::sort(residues.begin(), residues.end(), by_key);
+    sort_by_key(residues);
 
     // 2. Empty residues where the polymer sequence lists a position the coordinates lack.
     std::vector<ResidueEntry> added;

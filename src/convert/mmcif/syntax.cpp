@@ -1,6 +1,7 @@
 #include "convert/mmcif/syntax.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -29,11 +30,28 @@ ChunkPos chunk_of(std::size_t row) {
 
 }  // namespace
 
+// A row slot: the address of the row's first line (two words), then one word per value. A
+// slot whose address is null holds the index of the row in `wide_rows_` instead.
+namespace {
+
+std::size_t slot_words(std::size_t columns) { return 2 + columns; }
+
+const char* slot_base(const std::uint32_t* slot) {
+    const char* base;
+    std::memcpy(&base, slot, sizeof base);
+    return base;
+}
+
+}  // namespace
+
 Row Loop::row(std::size_t i) const {
     const std::size_t n = columns.size();
     if (i >= rows_ || n == 0) return {};
     const ChunkPos p = chunk_of(i);
-    return Row(chunks_[p.chunk].get() + p.offset * n, n);
+    const std::uint32_t* slot = chunks_[p.chunk].get() + p.offset * slot_words(n);
+    const char* base = slot_base(slot);
+    if (!base) return Row(std::span<const std::string_view>(wide_rows_[slot[2]].get(), n));
+    return Row(base, slot + 2, n);
 }
 
 void Loop::push_row(std::span<const std::string_view> values) {
@@ -42,9 +60,38 @@ void Loop::push_row(std::span<const std::string_view> values) {
     const ChunkPos p = chunk_of(rows_);
     if (p.chunk == chunks_.size()) {
         const std::size_t rows_in_chunk = first_chunk_rows << p.chunk;
-        chunks_.push_back(std::make_unique_for_overwrite<std::string_view[]>(rows_in_chunk * n));
+        chunks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(rows_in_chunk * slot_words(n)));
     }
-    std::copy(values.begin(), values.end(), chunks_[p.chunk].get() + p.offset * n);
+    std::uint32_t* slot = chunks_[p.chunk].get() + p.offset * slot_words(n);
+    // The row's values lie after its first value in the text unless some were assembled.
+    const char* base = nullptr;
+    for (std::string_view v : values) {
+        if (!v.empty()) {
+            base = v.data();
+            break;
+        }
+    }
+    bool packed = true;
+    if (base) {
+        for (std::size_t i = 0; i < n && packed; ++i) {
+            const std::string_view v = values[i];
+            if (v.empty()) {
+                slot[2 + i] = 0;
+                continue;
+            }
+            const auto offset = std::uintptr_t(v.data()) - std::uintptr_t(base);
+            packed = v.data() >= base && offset <= 0xFFFF && v.size() <= 0xFFFF;
+            slot[2 + i] = std::uint32_t(offset << 16) | std::uint32_t(v.size());
+        }
+    }
+    if (!base || !packed) {
+        auto wide = std::make_unique_for_overwrite<std::string_view[]>(n);
+        std::copy(values.begin(), values.end(), wide.get());
+        base = nullptr;
+        slot[2] = std::uint32_t(wide_rows_.size());
+        wide_rows_.push_back(std::move(wide));
+    }
+    std::memcpy(slot, &base, sizeof base);
     ++rows_;
 }
 
@@ -87,7 +134,13 @@ private:
 };
 
 bool ends_loop(std::string_view line) {
-    return starts_with(line, "_") || starts_with(line, "loop_") || starts_with(line, "data_");
+    if (line.empty()) return false;
+    switch (line[0]) {
+        case '_': return true;
+        case 'l': return starts_with(line, "loop_");
+        case 'd': return starts_with(line, "data_");
+        default: return false;
+    }
 }
 
 bool is_ascii_space(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
@@ -99,56 +152,83 @@ std::size_t space_at(std::string_view s, std::size_t i) {
     return text::white_space_at(s, i);
 }
 
-std::string_view placeholder_to_empty(std::string_view v) {
-    if (v.size() == 1 && (v[0] == '.' || v[0] == '?')) return {};
-    return v;
-}
+bool is_placeholder(std::string_view v) { return v.size() == 1 && (v[0] == '.' || v[0] == '?'); }
+
+std::string_view placeholder_to_empty(std::string_view v) { return is_placeholder(v) ? std::string_view{} : v; }
+
+}  // namespace
+
+namespace {
+
+// Byte classes of the tokeniser; bytes from 0x80 may start a multi-byte white-space character.
+enum ByteClass : std::uint8_t { Plain, Space, Quote, Semicolon, High };
+
+constexpr std::array<std::uint8_t, 256> byte_classes = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0x09; c <= 0x0D; ++c) t[std::size_t(c)] = Space;
+    t[' '] = Space;
+    t['\''] = Quote;
+    t['"'] = Quote;
+    t[';'] = Semicolon;
+    for (int c = 0x80; c < 0x100; ++c) t[std::size_t(c)] = High;
+    return t;
+}();
+
+ByteClass class_of(char c) { return ByteClass(byte_classes[static_cast<unsigned char>(c)]); }
 
 }  // namespace
 
 void tokenize_loop_line(std::string_view line, std::vector<std::string_view>& out, std::deque<std::string>& owned) {
     const std::size_t n = line.size();
     std::size_t i = 0;
-    std::size_t start = 0;  // start of the unquoted run in the buffer
-    bool in_value = false;  // the buffer holds [start, i)
     while (i < n) {
-        const char c = line[i];
-        if (c == '\'' || c == '"') {
-            const std::size_t open = i + 1;
-            const std::size_t close = std::min(line.find(c, open), n);
-            const std::string_view quoted = line.substr(open, close - open);
-            if (in_value) {
-                // Letters before the quote stay at the front of the value: not contiguous.
-                std::string& s = owned.emplace_back(line.substr(start, i - start));
-                s.append(quoted);
-                out.push_back(placeholder_to_empty(s));
-                in_value = false;
-            } else if (!quoted.empty()) {
-                out.push_back(placeholder_to_empty(quoted));
-            }
-            i = close < n ? close + 1 : n;
+        // Between values: skip white space.
+        ByteClass k = class_of(line[i]);
+        if (k == Space) {
+            ++i;
             continue;
         }
-        if (c == ';' && !in_value) {
+        if (k == High) {
+            if (const std::size_t space = text::white_space_at(line, i)) {
+                i += space;
+                continue;
+            }
+        }
+        if (k == Semicolon) {  // with nothing collected: the rest of the line is one empty value
             out.emplace_back();
             return;
         }
-        const std::size_t space = space_at(line, i);
-        if (space != 0) {
-            if (in_value) {
-                out.push_back(placeholder_to_empty(line.substr(start, i - start)));
-                in_value = false;
+        // A value: plain bytes up to white space or a quote (a semicolon inside is plain).
+        const std::size_t start = i;
+        while (i < n) {
+            k = class_of(line[i]);
+            if (k == Plain || k == Semicolon) {
+                ++i;
+            } else if (k == High) {
+                if (text::white_space_at(line, i)) break;
+                ++i;
+            } else {
+                break;
             }
-            i += space;
+        }
+        if (i == n || k != Quote) {
+            out.push_back(placeholder_to_empty(line.substr(start, i - start)));
             continue;
         }
-        if (!in_value) {
-            in_value = true;
-            start = i;
+        // A quoted section: its text joins what was collected before the quote and ends the value.
+        const char quote = line[i];
+        const std::size_t open = i + 1;
+        const std::size_t close = std::min(line.find(quote, open), n);
+        const std::string_view quoted = line.substr(open, close - open);
+        if (i > start) {
+            std::string& s = owned.emplace_back(line.substr(start, i - start));
+            s.append(quoted);
+            out.push_back(placeholder_to_empty(s));
+        } else if (!quoted.empty()) {
+            out.push_back(placeholder_to_empty(quoted));
         }
-        ++i;
+        i = close < n ? close + 1 : n;
     }
-    if (in_value) out.push_back(placeholder_to_empty(line.substr(start, n - start)));
 }
 
 namespace {
@@ -277,7 +357,7 @@ std::optional<std::string_view> raw(Row row, Column column) {
 
 std::optional<std::string_view> row_str(Row row, Column column) {
     const auto v = raw(row, column);
-    if (!v || v->empty() || *v == "?" || *v == ".") return std::nullopt;
+    if (!v || v->empty() || is_placeholder(*v)) return std::nullopt;
     return v;
 }
 

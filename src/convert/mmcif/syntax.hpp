@@ -23,12 +23,37 @@
 namespace zyk::mmcif {
 
 // One loop row: exactly one value per column. "." and "?" are stored as empty text.
-using Row = std::span<const std::string_view>;
+class Row {
+public:
+    Row() = default;
+    // A row over caller-owned values.
+    Row(std::span<const std::string_view> values) : wide_(values.data()), size_(values.size()) {}
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::string_view operator[](std::size_t i) const {
+        if (wide_) return wide_[i];
+        const std::uint32_t v = packed_[i];
+        return {base_ + (v >> 16), v & 0xFFFFu};
+    }
+
+private:
+    friend class Loop;
+    Row(const char* base, const std::uint32_t* packed, std::size_t size) : base_(base), packed_(packed), size_(size) {}
+
+    const char* base_ = nullptr;
+    const std::uint32_t* packed_ = nullptr;
+    const std::string_view* wide_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // A position in a loop's columns, or absent when the loop has no such column.
 using Column = std::optional<std::size_t>;
 
-// A table. Rows are stored in chunks of doubling size, so that a loop of a million rows is
-// built without ever copying the rows already read.
+// A table. A row is stored as the address of its first line and, per value, a 16-bit offset
+// from there and a 16-bit length (rows that do not fit that are kept as views); rows live in
+// chunks of doubling size, so that a loop of a million rows is built in little memory and
+// without ever copying the rows already read.
 class Loop {
 public:
     std::vector<std::string_view> columns;
@@ -39,7 +64,8 @@ public:
     void push_row(std::span<const std::string_view> values);
 
 private:
-    std::vector<std::unique_ptr<std::string_view[]>> chunks_;
+    std::vector<std::unique_ptr<std::uint32_t[]>> chunks_;
+    std::vector<std::unique_ptr<std::string_view[]>> wide_rows_;
     std::size_t rows_ = 0;
 };
 
