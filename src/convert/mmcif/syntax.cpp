@@ -176,14 +176,21 @@ constexpr std::array<std::uint8_t, 256> byte_classes = [] {
 
 ByteClass class_of(char c) { return ByteClass(byte_classes[static_cast<unsigned char>(c)]); }
 
+// Inside a value a semicolon is an ordinary byte.
+bool continues_value(char c) {
+    const ByteClass k = class_of(c);
+    return k == Plain || k == Semicolon;
+}
+
 }  // namespace
 
 void tokenize_loop_line(std::string_view line, std::vector<std::string_view>& out, std::deque<std::string>& owned) {
+    const char* const p = line.data();
     const std::size_t n = line.size();
     std::size_t i = 0;
     while (i < n) {
         // Between values: skip white space.
-        ByteClass k = class_of(line[i]);
+        const ByteClass k = class_of(p[i]);
         if (k == Space) {
             ++i;
             continue;
@@ -193,32 +200,36 @@ void tokenize_loop_line(std::string_view line, std::vector<std::string_view>& ou
                 i += space;
                 continue;
             }
-        }
-        if (k == Semicolon) {  // with nothing collected: the rest of the line is one empty value
+        } else if (k == Semicolon) {  // with nothing collected: the rest of the line is one empty value
             out.emplace_back();
             return;
         }
-        // A value: plain bytes up to white space or a quote (a semicolon inside is plain).
+        // A value: bytes up to white space or a quote.
         const std::size_t start = i;
-        while (i < n) {
-            k = class_of(line[i]);
-            if (k == Plain || k == Semicolon) {
-                ++i;
-            } else if (k == High) {
-                if (text::white_space_at(line, i)) break;
-                ++i;
-            } else {
+        bool quote = false;
+        if (k != Quote) {
+            ++i;
+            for (;;) {
+                while (i < n && continues_value(p[i])) ++i;
+                if (i == n) break;
+                const ByteClass next = class_of(p[i]);
+                if (next == High && !text::white_space_at(line, i)) {
+                    ++i;
+                    continue;
+                }
+                quote = next == Quote;
                 break;
             }
+        } else {
+            quote = true;
         }
-        if (i == n || k != Quote) {
-            out.push_back(placeholder_to_empty(line.substr(start, i - start)));
+        if (!quote) {
+            out.push_back(placeholder_to_empty(std::string_view(p + start, i - start)));
             continue;
         }
         // A quoted section: its text joins what was collected before the quote and ends the value.
-        const char quote = line[i];
         const std::size_t open = i + 1;
-        const std::size_t close = std::min(line.find(quote, open), n);
+        const std::size_t close = std::min(line.find(p[i], open), n);
         const std::string_view quoted = line.substr(open, close - open);
         if (i > start) {
             std::string& s = owned.emplace_back(line.substr(start, i - start));
