@@ -350,3 +350,16 @@ def test_connections_apply_to_every_model() -> None:
     rows = [atom("SG", "CYS", 3, el="S", model=m) for m in "12"] + [atom("SG", "CYS", 8, el="S", model=m) for m in "12"]
     text = cif(atom_sites(rows), conn([["d", "disulf", "A", "3", "SG", "?", "3", "A", "8", "SG", "?", "8"]]))
     assert [bonds(t) for t in read(text)] == [[(0, 1, BondOrder.Single)]] * 2
+
+
+def test_later_component_rows_overwrite_earlier_ones_in_either_direction() -> None:
+    rows = [atom("C", "ACT", 1), atom("O", "ACT", 1), atom("C", "ACT", 1, xyz=(1, 0, 0))]
+    text = cif(atom_sites(rows), comp_bonds([["ACT", "C", "O", "DOUB", "1"], ["ACT", "O", "C", "TRIP", "2"]]))
+    assert bonds(read_one(text)) == [(0, 1, BondOrder.Triple)]  # the first atom of each name
+
+
+def test_many_waters_with_a_large_template_stay_linear() -> None:
+    waters = [atom("O", "HOH", n) for n in range(1, 3001)]
+    template = [["HOH", "O", f"X{i}", "SING", str(i)] for i in range(3000)] + [["HOH", "O", "H1", "SING", "1"]] * 3000
+    trc = read_one(cif(atom_sites(waters), comp_bonds(template)))
+    assert trc.topology.num_atoms == 3000 and bonds(trc) == []

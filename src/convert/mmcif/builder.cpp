@@ -332,12 +332,13 @@ std::unordered_map<PartnerKey, std::uint32_t, PartnerKeyHash> find_partners(cons
     return wanted;
 }
 
-// A component's bond list with its atom names numbered, so that a residue's atoms are matched
-// in one pass.
+// A component's bond list with its atom names numbered and each pair of names once (the last
+// row naming a pair decides its order, as it would overwrite the earlier ones), so that a
+// residue's atoms are matched in one pass and repeated rows cost nothing per residue.
 struct PreparedComponent {
     std::unordered_map<Sv, std::uint32_t> name_ids;
-    std::vector<std::array<std::uint32_t, 2>> bonds;
-    std::vector<BondOrder> orders;
+    std::unordered_map<std::uint64_t, BondOrder> orders;                       // (smaller id, larger id)
+    std::vector<std::vector<std::pair<std::uint32_t, BondOrder>>> partners;  // by smaller id: larger ids
 };
 
 PreparedComponent prepare(const std::vector<CompBond>& bonds) {
@@ -346,10 +347,46 @@ PreparedComponent prepare(const std::vector<CompBond>& bonds) {
     for (const CompBond& b : bonds) {
         const std::uint32_t i1 = id(b.atom_1);
         const std::uint32_t i2 = id(b.atom_2);
-        p.bonds.push_back({i1, i2});
-        p.orders.push_back(order_from_text(b.order));
+        if (i1 == i2) continue;  // one atom: no bond
+        p.orders.insert_or_assign(pair_key(i1, i2), order_from_text(b.order));
     }
+    p.partners.resize(p.name_ids.size());
+    for (const auto& [key, order] : p.orders) p.partners[key >> 32].emplace_back(std::uint32_t(key), order);
     return p;
+}
+
+// Sets the template bonds among one residue's atoms. `first_atom` maps name ids to the first
+// atom of that name (none elsewhere) and is left that way.
+void set_template_bonds(const PreparedComponent& p, std::span<const std::uint32_t> atoms,
+                        const std::vector<std::string>& labels, std::vector<std::uint32_t>& first_atom,
+                        std::vector<std::uint32_t>& present, BondSet& bonds) {
+    present.clear();
+    for (std::uint32_t atom : atoms) {
+        const auto id = p.name_ids.find(labels[atom]);
+        if (id != p.name_ids.end() && first_atom[id->second] == none) {
+            first_atom[id->second] = atom;
+            present.push_back(id->second);
+        }
+    }
+    // Walk the template pairs of the present names, or the pairs of present names, whichever
+    // is fewer.
+    std::size_t listed = 0;
+    for (std::uint32_t a : present) listed += p.partners[a].size();
+    if (listed <= present.size() * present.size()) {
+        for (std::uint32_t a : present) {
+            for (const auto& [b, order] : p.partners[a]) {
+                if (first_atom[b] != none) bonds.set(first_atom[a], first_atom[b], order);
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i < present.size(); ++i) {
+            for (std::size_t j = i + 1; j < present.size(); ++j) {
+                const auto it = p.orders.find(pair_key(present[i], present[j]));
+                if (it != p.orders.end()) bonds.set(first_atom[present[i]], first_atom[present[j]], it->second);
+            }
+        }
+    }
+    for (std::uint32_t a : present) first_atom[a] = none;
 }
 
 }  // namespace
@@ -512,24 +549,17 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
     }
     if (!comp_bonds.empty()) {
         std::unordered_map<Sv, PreparedComponent> prepared;
-        std::vector<std::uint32_t> first_atom;
+        std::vector<std::uint32_t> first_atom, present;
         for (const ResidueEntry& r : residues) {
             if (r.atoms.empty()) continue;
             const auto comp = comp_bonds.find(r.name);
             if (comp == comp_bonds.end()) continue;
             auto it = prepared.find(r.name);
-            if (it == prepared.end()) it = prepared.emplace(r.name, prepare(comp->second)).first;
-            const PreparedComponent& p = it->second;
-            first_atom.assign(p.name_ids.size(), none);
-            for (std::uint32_t atom : r.atoms) {
-                const auto id = p.name_ids.find(labels[atom]);
-                if (id != p.name_ids.end() && first_atom[id->second] == none) first_atom[id->second] = atom;
+            if (it == prepared.end()) {
+                it = prepared.emplace(r.name, prepare(comp->second)).first;
+                if (first_atom.size() < it->second.name_ids.size()) first_atom.resize(it->second.name_ids.size(), none);
             }
-            for (std::size_t b = 0; b < p.bonds.size(); ++b) {
-                const std::uint32_t a1 = first_atom[p.bonds[b][0]], a2 = first_atom[p.bonds[b][1]];
-                if (a1 == none || a2 == none) continue;
-                bonds.set(a1, a2, p.orders[b]);
-            }
+            set_template_bonds(it->second, r.atoms, labels, first_atom, present, bonds);
         }
     }
     topology.connectivity = bonds.ascending();
