@@ -185,6 +185,39 @@ def test_poly_seq_prefers_strand_and_author_names() -> None:
     assert residue_table(read_one(text)) == [("ALA", 6, "", 0), ("GLY", 7, "", 4), ("SER", 8, "", 0)]
 
 
+def authored_poly_seq(rows: list[tuple[str, str, str]]) -> str:
+    """Positions of chain A given as (name, author number, insertion code)."""
+    return loop("_pdbx_poly_seq_scheme", ("seq_id", "mon_id", "pdb_seq_num", "pdb_strand_id", "pdb_ins_code"),
+                [[str(i), name, num, "A", ins] for i, (name, num, ins) in enumerate(rows, 1)])
+
+
+@pytest.mark.parametrize("extra", ["", ref_seq("A", 1)])
+def test_author_numbered_sequence_places_residues_by_their_own_numbers(extra: str) -> None:
+    # Author numbering with an insertion code and a gap (no 39): counting positions from the first
+    # residue would misplace everything after 37.
+    atoms = gly(37) + gly(37, ins="A") + gly(38) + gly(40)
+    seq = authored_poly_seq([("ALA", "36", "?"), ("GLY", "37", "?"), ("GLY", "37", "A"), ("GLY", "38", "?"),
+                             ("GLY", "40", "?"), ("SER", "41", "?"), ("TRP", "41", "B")])
+    trc = read_one(cif(atom_sites(atoms), seq, extra))
+    assert residue_table(trc) == [("ALA", 36, "", 0), ("GLY", 37, "A", 4), ("GLY", 37, "", 4), ("GLY", 38, "", 4),
+                                  ("GLY", 40, "", 4), ("TRP", 41, "B", 0), ("SER", 41, "", 0)]
+
+
+def test_reference_start_of_a_later_position_adds_no_phantom_residue() -> None:
+    # The reference alignment starts at the second position (author 152); the first position is
+    # an observed tag residue 151. Every position is observed: nothing is added.
+    atoms = [atom("CA", "MSE", 151, el="C"), atom("CA", "ASP", 152, el="C"), atom("CA", "GLY", 153, el="C")]
+    seq = authored_poly_seq([("MSE", "151", "?"), ("ASP", "152", "?"), ("GLY", "153", "?")])
+    trc = read_one(cif(atom_sites(atoms), seq, ref_seq("A", 152)))
+    assert [n for _, n, _, _ in residue_table(trc)] == [151, 152, 153]
+
+
+def test_partly_numbered_sequence_counts_positions() -> None:
+    seq = loop("_pdbx_poly_seq_scheme", ("seq_id", "mon_id", "pdb_seq_num", "pdb_strand_id"),
+               [["1", "ALA", "7", "A"], ["2", "GLY", "?", "A"], ["3", "SER", "9", "A"]])
+    assert [n for _, n, _, _ in residue_table(read_one(cif(atom_sites(gly(51)), seq)))] == [50, 51, 52]
+
+
 def test_unobserved_residues_fill_chains_without_sequence() -> None:
     unobs = loop("_pdbx_unobs_or_zero_occ_residues",
                  ("polymer_flag", "PDB_model_num", "auth_asym_id", "auth_comp_id", "auth_seq_id", "PDB_ins_code"),

@@ -111,6 +111,10 @@ def test_corpus_details(corpus: Path) -> None:
     assert len(trc.topology.connectivity) == 4  # the four disulfide bridges
     assert all(trc.topology.labels[a] == "SG" for b in trc.topology.connectivity for a in b.atoms)
     assert trc.chains.alpha_helices is not None and trc.chains.beta_sheets is not None
+    # Author numbering with insertion codes and gaps; every position is observed.
+    assert all(len(r) for r in trc.residues.residues) and trc.residues.num_residues == 307
+    (trc,) = libzyk.from_mmcif(cif_path(corpus, "1a8o").read_text())
+    assert all(len(r) for r in trc.residues.residues) and trc.residues.num_residues == 158
     models = libzyk.from_mmcif(cif_path(corpus, "2beg").read_text())
     assert len(models) == 10
     assert all(m.residues.num_residues == 210 for m in models)  # 5 chains of 42 including unobserved 1-16

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <set>
 #include <string>
 #include <unordered_set>
 
@@ -199,12 +200,18 @@ std::pair<std::size_t, std::size_t> chain_range(const std::vector<ResidueEntry>&
     return {std::size_t(lo - sorted.begin()), std::size_t(hi - sorted.begin())};
 }
 
+// Whether the chain's residues in [range) hold one with this number (and, when given, this key
+// insertion code).
 bool chain_has_number(const std::vector<ResidueEntry>& sorted, std::pair<std::size_t, std::size_t> range,
-                      std::int32_t number) {
+                      std::int32_t number, std::optional<Sv> key_code = std::nullopt) {
     const auto first = sorted.begin() + std::ptrdiff_t(range.first);
     const auto last = sorted.begin() + std::ptrdiff_t(range.second);
-    const auto it = std::lower_bound(first, last, number, [](const ResidueEntry& e, std::int32_t n) { return e.key.number < n; });
-    return it != last && it->key.number == number;
+    auto it = std::lower_bound(first, last, number, [](const ResidueEntry& e, std::int32_t n) { return e.key.number < n; });
+    if (!key_code) return it != last && it->key.number == number;
+    it = std::lower_bound(it, last, *key_code, [number](const ResidueEntry& e, Sv code) {
+        return e.key.number == number && e.key.insertion_code < code;
+    });
+    return it != last && it->key.number == number && it->key.insertion_code == *key_code;
 }
 
 bool has_key(const std::vector<ResidueEntry>& sorted, const ResidueId& key) {
@@ -446,7 +453,7 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
     // 2. Empty residues where the polymer sequence lists a position the coordinates lack.
     std::vector<ResidueEntry> added;
     std::unordered_set<Sv> handled;
-    for (const auto& [chain, names] : poly_seq) {
+    for (const auto& [chain, positions] : poly_seq) {
         const auto range = chain_range(residues, chain);
         std::int64_t offset;
         if (const auto s = seq_starts.find(chain); s != seq_starts.end()) {
@@ -462,8 +469,8 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
             const ResidueEntry& first = residues[range.first];
             std::int64_t p = 0;
             bool found = false;
-            for (const auto& [_, name] : names) {
-                if (name == first.name) {
+            for (const auto& [_, position] : positions) {
+                if (position.name == first.name) {
                     found = true;
                     break;
                 }
@@ -478,13 +485,27 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
             }
             offset = std::int64_t(first.number) - p;
         }
-        std::int64_t p = 0;
-        for (const auto& [_, name] : names) {
-            const std::int64_t n = offset + p++;
-            // Numbers beyond the 32-bit range name no residue.
-            if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) continue;
-            if (chain_has_number(residues, range, std::int32_t(n))) continue;
-            added.push_back(empty_residue(chain, std::int32_t(n), Sv{}, name));
+        const bool authored = std::all_of(positions.begin(), positions.end(),
+                                          [](const auto& entry) { return entry.second.author_number.has_value(); });
+        if (authored) {
+            // The file numbers every position itself: a position is missing when the chain has no
+            // residue with its number and insertion code.
+            std::set<std::pair<std::int32_t, Sv>> taken;
+            for (const auto& [_, position] : positions) {
+                const std::int32_t n = *position.author_number;
+                const Sv code = key_insertion_code(position.insertion_code);
+                if (chain_has_number(residues, range, n, code) || !taken.emplace(n, code).second) continue;
+                added.push_back(empty_residue(chain, n, position.insertion_code, position.name));
+            }
+        } else {
+            std::int64_t p = 0;
+            for (const auto& [_, position] : positions) {
+                const std::int64_t n = offset + p++;
+                // Numbers beyond the 32-bit range name no residue.
+                if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) continue;
+                if (chain_has_number(residues, range, std::int32_t(n))) continue;
+                added.push_back(empty_residue(chain, std::int32_t(n), Sv{}, position.name));
+            }
         }
         handled.insert(chain);
     }
@@ -620,14 +641,16 @@ PolySeqMap read_poly_seq(const DataBlock& block) {
                  strand = find_column_index(c, "_pdbx_poly_seq_scheme.pdb_strand_id"),
                  asym = find_column_index(c, "_pdbx_poly_seq_scheme.asym_id"),
                  auth_mon = find_column_index(c, "_pdbx_poly_seq_scheme.auth_mon_id"),
-                 mon = find_column_index(c, "_pdbx_poly_seq_scheme.mon_id");
+                 mon = find_column_index(c, "_pdbx_poly_seq_scheme.mon_id"),
+                 pdb_num = find_column_index(c, "_pdbx_poly_seq_scheme.pdb_seq_num"),
+                 pdb_ins = find_column_index(c, "_pdbx_poly_seq_scheme.pdb_ins_code");
     for (std::size_t r = 0; r < loop->row_count(); ++r) {
         const Row row = loop->row(r);
         const auto number = row_i32(row, seq);
         const auto chain = row_str_fallback(row, strand, asym);
         const auto name = row_str_fallback(row, auth_mon, mon);
         if (!number || !chain || !name) continue;
-        out[*chain].insert_or_assign(*number, *name);
+        out[*chain].insert_or_assign(*number, SequencePosition{*name, row_i32(row, pdb_num), row_str(row, pdb_ins).value_or(Sv{})});
     }
     return out;
 }

@@ -50,8 +50,17 @@ struct CompBond {
 };
 using CompBondMap = std::unordered_map<std::string_view, std::vector<CompBond>>;
 
-// Chain -> sequence number -> residue name.
-using PolySeqMap = std::unordered_map<std::string_view, std::map<std::int32_t, std::string_view>>;
+// One position of a chain's polymer sequence.
+struct SequencePosition {
+    std::string_view name;
+    // The position's author number and insertion code ("pdb_seq_num", "pdb_ins_code"), when
+    // the file gives them. Author numbering may skip numbers and use insertion codes, so that
+    // counting positions from the first residue would misplace every residue after a gap.
+    std::optional<std::int32_t> author_number;
+    std::string_view insertion_code;
+};
+// Chain -> sequence number -> position.
+using PolySeqMap = std::unordered_map<std::string_view, std::map<std::int32_t, SequencePosition>>;
 using SeqStartMap = std::unordered_map<std::string_view, std::int32_t>;
 
 // Enters `start` for every trimmed, non-empty piece of the comma-separated `strands` that has
