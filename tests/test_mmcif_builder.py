@@ -396,3 +396,23 @@ def test_many_waters_with_a_large_template_stay_linear() -> None:
     template = [["HOH", "O", f"X{i}", "SING", str(i)] for i in range(3000)] + [["HOH", "O", "H1", "SING", "1"]] * 3000
     trc = read_one(cif(atom_sites(waters), comp_bonds(template)))
     assert trc.topology.num_atoms == 3000 and bonds(trc) == []
+
+
+def test_categories_of_one_row_written_as_single_items() -> None:
+    rows = cys_pair() + [atom("\"O5'\"", "DA", 20, "B", el="O"), atom("P", "DA", 21, "B")]
+    text = cif(atom_sites(rows),
+               singles("_struct_conn", {"id": "covale1", "conn_type_id": "covale", "ptnr1_label_atom_id": "\"O5'\"",
+                                        "ptnr1_label_asym_id": "B", "ptnr1_label_seq_id": "20",
+                                        "ptnr2_label_atom_id": "P", "ptnr2_label_asym_id": "B",
+                                        "ptnr2_label_seq_id": "21"}),
+               singles("_chem_comp_bond", {"comp_id": "CYS", "atom_id_1": "CA", "atom_id_2": "SG",
+                                           "value_order": "'DOUB'"}),
+               singles("_pdbx_unobs_or_zero_occ_residues", {"polymer_flag": "Y", "auth_asym_id": "A",
+                                                            "auth_comp_id": "MET", "auth_seq_id": "1",
+                                                            "PDB_ins_code": "?"}),
+               singles("_pdbx_poly_seq_scheme", {"seq_id": "1", "pdb_strand_id": "B", "mon_id": "DA",
+                                                 "pdb_seq_num": "22"}))
+    trc = read_one(text)
+    assert bonds(trc) == [(0, 1, BondOrder.Double), (2, 3, BondOrder.Double), (4, 5, BondOrder.Single)]
+    assert residue_table(trc) == [("MET", 1, "", 0), ("CYS", 3, "", 2), ("CYS", 8, "", 2), ("DA", 20, "", 1),
+                                  ("DA", 21, "", 1), ("DA", 22, "", 0)]

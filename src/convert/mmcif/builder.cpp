@@ -614,9 +614,41 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
 
 namespace {
 
+// The rows of a category: its loop or, when it has none, the one row that its single items
+// form (a category of one row is commonly written as single items; dropping them would lose a
+// lone connection or unobserved residue). Single values are taken without enclosing quotes, as
+// a loop would give them.
+const Loop* rows_of(const DataBlock& block, Sv category, std::optional<Loop>& storage) {
+    if (const Loop* loop = get_loop_data(block, category)) return loop;
+    std::vector<std::pair<Sv, Sv>> items;
+    for (const auto& [key, item] : block.items) {
+        const Value* v = std::get_if<Value>(&item);
+        if (!v || key.size() <= category.size() || key.substr(0, category.size()) != category || key[category.size()] != '.') {
+            continue;
+        }
+        Sv text = v->text;
+        if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') && text.back() == text.front()) {
+            text = text.substr(1, text.size() - 2);
+        }
+        if (text == "." || text == "?") text = {};
+        items.emplace_back(key, text);
+    }
+    if (items.empty()) return nullptr;
+    std::sort(items.begin(), items.end());
+    storage.emplace();
+    std::vector<Sv> values;
+    for (const auto& [key, text] : items) {
+        storage->columns.push_back(key);
+        values.push_back(text);
+    }
+    storage->push_row(values);
+    return &*storage;
+}
+
 CompBondMap read_comp_bonds(const DataBlock& block) {
     CompBondMap out;
-    const Loop* loop = get_loop_data(block, "_chem_comp_bond");
+    std::optional<Loop> single;
+    const Loop* loop = rows_of(block, "_chem_comp_bond", single);
     if (!loop) return out;
     const auto& c = loop->columns;
     const Column comp = find_column_index(c, "_chem_comp_bond.comp_id"), a1 = find_column_index(c, "_chem_comp_bond.atom_id_1"),
@@ -634,7 +666,8 @@ CompBondMap read_comp_bonds(const DataBlock& block) {
 
 PolySeqMap read_poly_seq(const DataBlock& block) {
     PolySeqMap out;
-    const Loop* loop = get_loop_data(block, "_pdbx_poly_seq_scheme");
+    std::optional<Loop> single;
+    const Loop* loop = rows_of(block, "_pdbx_poly_seq_scheme", single);
     if (!loop) return out;
     const auto& c = loop->columns;
     const Column seq = find_column_index(c, "_pdbx_poly_seq_scheme.seq_id"),
@@ -680,7 +713,8 @@ SeqStartMap read_seq_starts(const DataBlock& block) {
 
 std::vector<Connection> read_connections(const DataBlock& block) {
     std::vector<Connection> out;
-    const Loop* loop = get_loop_data(block, "_struct_conn");
+    std::optional<Loop> single;
+    const Loop* loop = rows_of(block, "_struct_conn", single);
     if (!loop) return out;
     const auto& c = loop->columns;
     const Column id = find_column_index(c, "_struct_conn.id"), type = find_column_index(c, "_struct_conn.conn_type_id");
@@ -723,7 +757,8 @@ struct MissingResidues {
 
 MissingResidues read_missing_residues(const DataBlock& block) {
     MissingResidues out;
-    const Loop* loop = get_loop_data(block, "_pdbx_unobs_or_zero_occ_residues");
+    std::optional<Loop> single;
+    const Loop* loop = rows_of(block, "_pdbx_unobs_or_zero_occ_residues", single);
     if (!loop) return out;
     const auto& c = loop->columns;
     const Column flag = find_column_index(c, "_pdbx_unobs_or_zero_occ_residues.polymer_flag"),
