@@ -588,7 +588,7 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
     // 7. Topology: one fragment per residue with atoms, carrying the sum of its charges.
     std::vector<Fragment> fragments;
     std::vector<std::int32_t> fragment_charges;
-    for (const ResidueEntry& r : residues) {
+    for (ResidueEntry& r : residues) {
         if (r.atoms.empty()) continue;
         std::int64_t sum = 0;
         for (std::uint32_t atom : r.atoms) {
@@ -597,7 +597,7 @@ std::expected<TRC, MmCifError> build_trc(const ModelSites& sites, const CompBond
         }
         sum = std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
         fragment_charges.push_back(std::int32_t(sum));
-        fragments.push_back(r.atoms);
+        fragments.push_back(std::move(r.atoms));  // the residue table holds its own copy
     }
     topology.labels = std::move(labels);
     topology.formal_charges = std::move(charges);
