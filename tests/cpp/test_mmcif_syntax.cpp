@@ -335,3 +335,20 @@ ZYK_TEST(mmcif_type_symbol_letters) {
     EXPECT(is_letter(U'\u4E2D'));
     EXPECT(!is_letter(U'\u0663'));  // Arabic-Indic digit three
 }
+
+ZYK_TEST(mmcif_rows_far_apart_or_long_keep_their_values) {
+    const std::string long_value(70000, 'x');
+    std::string text = "data_w\nloop_\n_w.a\n_w.b\n";
+    text += "a\n" + std::string(70000, '\n') + "b\n";  // the second value is far from the first
+    text += "c " + long_value + "\n";                    // a value too long to pack
+    text += "x'q' s\n";                                 // an assembled value
+    text += "d e\n";
+    const Document doc = parse_mmcif(text);
+    const Loop& l = loop_of(doc.blocks.at(0), "_w");
+    EXPECT_EQ(l.row_count(), std::size_t(4));
+    if (l.row_count() != 4) return;
+    EXPECT_EQ(join(row_strings(l.row(0))), join({"a", "b"}));
+    EXPECT(l.row(1)[0] == "c" && l.row(1)[1] == long_value);
+    EXPECT_EQ(join(row_strings(l.row(2))), join({"xq", "s"}));
+    EXPECT_EQ(join(row_strings(l.row(3))), join({"d", "e"}));
+}
