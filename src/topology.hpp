@@ -10,6 +10,7 @@
 
 #include "bond.hpp"
 #include "element.hpp"
+#include "residue.hpp"
 
 namespace zyk {
 
@@ -86,5 +87,60 @@ std::string message(const TopologyError& e);
 // failure wins. Also rejects fragment atom indices at or beyond the atom count, so that a
 // checked topology can be indexed with its fragments safely.
 std::expected<void, TopologyError> check(const Topology& t);
+
+// ---- editing ----
+
+// Why an editing operation refused its input. A record that passes check never produces the
+// InvalidTopology, InvalidResidues, Chain... and ...AtomOutOfRange kinds: they let unchecked
+// records (built from Python) fail cleanly instead of being read out of bounds.
+struct EditError {
+    enum class Kind : std::uint8_t {
+        InvalidTopology,          // `topology`: a list that does not fit the atom or bond count
+        InvalidResidues,          // `residues`: a list that does not fit the residue count, labels
+        ChainLabelsMissing,       // chains have `labeled` without `labels`
+        ChainLabelMismatch,       // chains' `labeled` and `labels` differ in length
+        ResidueOutOfRange,        // a: residue, b: residue count
+        ResidueAtomOutOfRange,    // a: residue, b: atom, c: atom count
+        FragmentAtomOutOfRange,   // a: fragment, b: atom, c: atom count
+        AtomInMultipleFragments,  // a: atom
+        AtomNotInFragment,        // a: atom
+        GeometryPositionCount,    // a: positions, b: atom count
+    };
+    Kind kind;
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::uint64_t c = 0;
+    TopologyError topology{TopologyError::Kind::InvalidGeometryLength};
+    ResiduesError residues{ResiduesError::Kind::LabelMismatch};
+};
+std::string message(const EditError& e);
+
+// The length checks of `check` alone (per-atom lists against the atom count, stereochemistry
+// against the bonds, per-fragment lists against the fragments), without the index checks: what
+// an operation that copies every list entry by entry needs.
+std::expected<void, TopologyError> check_list_lengths(const Topology& t);
+
+// The topology of the atoms listed in `atom_lists` (the atoms of the selected residues, in
+// selection order): every per-atom, per-bond and per-fragment field re-indexed. A bond or a
+// fragment survives only when all its atoms are selected; one fragment that is partly selected
+// removes every fragment field. An atom listed twice is copied twice, and bonds and fragments
+// point at its first copy.
+std::expected<Topology, EditError> new_topology_from_residue_subset(const Topology& topology,
+                                                                    const std::vector<Residue>& atom_lists);
+
+// Appends `other`'s atoms, bonds and fragments to `self`, shifting `other`'s atom indices by
+// `self`'s atom count; optional fields that only `self` has are padded (zeros, empty labels,
+// one fragment of all `other`'s atoms, per-fragment charge sums), those only `other` has are
+// dropped, except stereochemistry, which `self` then gains with NONE for its own bonds. Two
+// records that pass check merge into one that does.
+void extend(Topology& self, Topology other);
+
+// The fragments (ascending, `frag_idx` itself excluded) with an atom within `threshold`
+// (inclusive) of an atom of fragment `frag_idx`. No fragments: empty. InvalidFragmentRef for an
+// index at or beyond the fragment count; InvalidGeometryLength or InvalidFragments when the
+// record cannot be read safely.
+std::expected<std::vector<std::uint32_t>, TopologyError> get_fragments_near_fragment(const Topology& topology,
+                                                                                     std::uint32_t frag_idx,
+                                                                                     float threshold);
 
 }  // namespace zyk

@@ -3,7 +3,9 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parent.parent
-CORPUS = ROOT.parent / "shared" / "corpus"
+# Beside the checkout; a git worktree one level further down finds it beside its parent.
+CORPUS = next((d / "shared" / "corpus" for d in ROOT.parents if (d / "shared" / "corpus").is_dir()),
+              ROOT.parent / "shared" / "corpus")
 
 
 @pytest.fixture(scope="session")

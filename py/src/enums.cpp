@@ -43,7 +43,7 @@ std::uint64_t siphash13(const unsigned char* data, std::size_t len) {
 
 enum class IntKind { U8, I8, I64 };
 
-struct Spec {
+struct ClassInfo {
     const char* class_name;
     IntKind kind;
     std::vector<std::pair<std::string, long long>> members;
@@ -54,7 +54,7 @@ struct Spec {
 template <class Code>
 struct Table {
     static inline std::array<PyObject*, 256> by_code{};
-    static inline const Spec* spec = nullptr;
+    static inline const ClassInfo* info = nullptr;
 };
 
 std::size_t slot(IntKind kind, long long code) { return kind == IntKind::I8 ? std::size_t(code + 128) : std::size_t(code); }
@@ -111,15 +111,15 @@ PyType_Slot member_slots[] = {
 };
 
 template <class Code>
-nb::class_<Member<Code>> define(nb::module_& m, const Spec& spec, const char* doc = nullptr) {
+nb::class_<Member<Code>> define(nb::module_& m, const ClassInfo& info, const char* doc = nullptr) {
     using M = Member<Code>;
-    Table<Code>::spec = &spec;
-    auto cls = doc ? nb::class_<M>(m, spec.class_name, doc, nb::type_slots(member_slots))
-                   : nb::class_<M>(m, spec.class_name, nb::type_slots(member_slots));
-    const IntKind kind = spec.kind;
+    Table<Code>::info = &info;
+    auto cls = doc ? nb::class_<M>(m, info.class_name, doc, nb::type_slots(member_slots))
+                   : nb::class_<M>(m, info.class_name, nb::type_slots(member_slots));
+    const IntKind kind = info.kind;
     cls.def("__int__", [](const M& self) { return self.code; });
     cls.def("__repr__", [](const M& self) {
-        const Spec& s = *Table<Code>::spec;
+        const ClassInfo& s = *Table<Code>::info;
         for (const auto& [name, code] : s.members) {
             if (code == self.code) return std::string(s.class_name) + "." + name;
         }
@@ -144,11 +144,11 @@ nb::class_<Member<Code>> define(nb::module_& m, const Spec& spec, const char* do
 // Creates the member objects as class attributes, then freezes the class.
 template <class Code>
 void populate(nb::class_<Member<Code>>& cls) {
-    const Spec& spec = *Table<Code>::spec;
-    for (const auto& [name, code] : spec.members) {
+    const ClassInfo& info = *Table<Code>::info;
+    for (const auto& [name, code] : info.members) {
         nb::object obj = nb::cast(Member<Code>{{code}});
         cls.attr(name.c_str()) = obj;
-        Table<Code>::by_code[slot(spec.kind, code)] = obj.ptr();
+        Table<Code>::by_code[slot(info.kind, code)] = obj.ptr();
     }
     reinterpret_cast<PyTypeObject*>(cls.ptr())->tp_flags |= Py_TPFLAGS_IMMUTABLETYPE;
     PyType_Modified(reinterpret_cast<PyTypeObject*>(cls.ptr()));
@@ -156,51 +156,51 @@ void populate(nb::class_<Member<Code>>& cls) {
 
 template <class Code>
 nb::object lookup(long long code) {
-    const Spec& spec = *Table<Code>::spec;
-    PyObject* p = Table<Code>::by_code[slot(spec.kind, code)];
-    if (!p) raise(PyExc_SystemError, std::string("no ") + spec.class_name + " member for code " + std::to_string(code));
+    const ClassInfo& info = *Table<Code>::info;
+    PyObject* p = Table<Code>::by_code[slot(info.kind, code)];
+    if (!p) raise(PyExc_SystemError, std::string("no ") + info.class_name + " member for code " + std::to_string(code));
     return nb::borrow(p);
 }
 
 template <class Code>
 const Member<Code>& as_member(nb::handle h) {
-    if (!nb::isinstance<Member<Code>>(h)) fail_type(h, Table<Code>::spec->class_name);
+    if (!nb::isinstance<Member<Code>>(h)) fail_type(h, Table<Code>::info->class_name);
     return nb::cast<const Member<Code>&>(h);
 }
 
 // clang-format off
-const Spec element_spec = [] {
-    Spec s{"Element", IntKind::U8, {}};
+const ClassInfo element_info = [] {
+    ClassInfo s{"Element", IntKind::U8, {}};
     for (std::size_t code = 0; code < zyk::element_count; ++code) {
         s.members.emplace_back(std::string(zyk::element_symbol(static_cast<zyk::Element>(code))), (long long)code);
     }
     return s;
 }();
 
-const Spec bond_order_spec{"BondOrder", IntKind::U8, {
+const ClassInfo bond_order_info{"BondOrder", IntKind::U8, {
     {"Unspecified", 0}, {"Single", 1}, {"Double", 2}, {"Triple", 3}, {"Quadruple", 4}, {"Quintuple", 5},
     {"Sextuple", 6}, {"FiveAndAHalf", 250}, {"FourAndAHalf", 251}, {"ThreeAndAHalf", 252},
     {"TwoAndAHalf", 253}, {"OneAndAHalf", 254}, {"Ring", 255}}};
 
-const Spec stereochemistry_spec{"Stereochemistry", IntKind::I8, {
+const ClassInfo stereochemistry_info{"Stereochemistry", IntKind::I8, {
     {"NONE", 0}, {"Up", 1}, {"Down", -1}, {"Either", 2}, {"CisOrTrans", 3}}};
 
-const Spec helix_class_spec{"HelixClass", IntKind::U8, {
+const ClassInfo helix_class_info{"HelixClass", IntKind::U8, {
     {"RightHandedAlpha", 1}, {"RightHandedOmega", 2}, {"RightHandedPi", 3}, {"RightHandedGamma", 4},
     {"RightHanded", 5}, {"LeftHandedAlpha", 6}, {"LeftHandedOmega", 7}, {"LeftHandedGamma", 8},
     {"Ribbon27", 9}, {"Polyproline", 10}}};
 
-const Spec strand_sense_spec{"StrandSense", IntKind::U8, {{"First", 1}, {"Parallel", 2}, {"AntiParallel", 255}}};
+const ClassInfo strand_sense_info{"StrandSense", IntKind::U8, {{"First", 1}, {"Parallel", 2}, {"AntiParallel", 255}}};
 
-const Spec amino_acid_seq_spec = [] {
-    Spec s{"AminoAcidSeq", IntKind::I64, {}};
+const ClassInfo amino_acid_seq_info = [] {
+    ClassInfo s{"AminoAcidSeq", IntKind::I64, {}};
     for (std::size_t code = 0; code < zyk::amino_acid_seq_count; ++code) {
         s.members.emplace_back(std::string(zyk::to_pdb_std_name(static_cast<zyk::AminoAcidSeq>(code))), (long long)code);
     }
     return s;
 }();
 
-const Spec strictness_spec{"AtomCheckStrictness", IntKind::U8, {{"NONE", 0}, {"Heavy", 1}, {"All", 2}}};
+const ClassInfo strictness_info{"AtomCheckStrictness", IntKind::U8, {{"NONE", 0}, {"Heavy", 1}, {"All", 2}}};
 
 const char* strictness_doc =
     "Allows us to change how strict we are when we check for missing atoms, add bonds, etc.\n"
@@ -221,42 +221,46 @@ const char* strictness_doc =
 }  // namespace
 
 void register_element(nb::module_& m) {
-    auto cls = define<zyk::Element>(m, element_spec);
+    auto cls = define<zyk::Element>(m, element_info);
     populate(cls);
 }
 
 void register_bond_order(nb::module_& m) {
-    auto cls = define<zyk::BondOrder>(m, bond_order_spec);
+    auto cls = define<zyk::BondOrder>(m, bond_order_info);
     populate(cls);
 }
 
 void register_stereochemistry(nb::module_& m) {
-    auto cls = define<zyk::Stereochemistry>(m, stereochemistry_spec);
+    auto cls = define<zyk::Stereochemistry>(m, stereochemistry_info);
     populate(cls);
 }
 
 void register_helix_class(nb::module_& m) {
-    auto cls = define<zyk::HelixClass>(m, helix_class_spec);
+    auto cls = define<zyk::HelixClass>(m, helix_class_info);
     populate(cls);
 }
 
 void register_strand_sense(nb::module_& m) {
-    auto cls = define<zyk::StrandSense>(m, strand_sense_spec);
+    auto cls = define<zyk::StrandSense>(m, strand_sense_info);
     populate(cls);
 }
 
 void register_atom_check_strictness(nb::module_& m) {
-    auto cls = define<zyk::AtomCheckStrictness>(m, strictness_spec, strictness_doc);
+    auto cls = define<zyk::AtomCheckStrictness>(m, strictness_info, strictness_doc);
     populate(cls);
 }
 
 void register_amino_acid_seq(nb::module_& m) {
     using M = Member<zyk::AminoAcidSeq>;
-    auto cls = define<zyk::AminoAcidSeq>(m, amino_acid_seq_spec);
+    auto cls = define<zyk::AminoAcidSeq>(m, amino_acid_seq_info);
     auto code_of = [](const M& self) { return static_cast<zyk::AminoAcidSeq>(self.code); };
     cls.def("__str__", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); });
-    cls.def("one_letter_code", [code_of](const M& self) { return std::string(1, zyk::one_letter_code(code_of(self))); });
-    cls.def("to_pdb_std_name", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); });
+    cls.def("one_letter_code", [code_of](const M& self) { return std::string(1, zyk::one_letter_code(code_of(self))); },
+            nb::sig("def one_letter_code(self) -> str"),
+            "The one-letter code (X for caps and UNK).");
+    cls.def("to_pdb_std_name", [code_of](const M& self) { return std::string(zyk::to_pdb_std_name(code_of(self))); },
+            nb::sig("def to_pdb_std_name(self) -> str"),
+            "The three-letter name, for example 'HID'.");
     cls.def_static(
         "from_pdb_std_name",
         [](nb::handle residue) {
@@ -265,14 +269,16 @@ void register_amino_acid_seq(nb::module_& m) {
             if (!aa) raise_value_error(zyk::message(aa.error()));
             return member(*aa);
         },
-        nb::arg("residue"), nb::sig("def from_pdb_std_name(residue: str) -> AminoAcidSeq"));
+        nb::arg("residue"), nb::sig("def from_pdb_std_name(residue: str) -> AminoAcidSeq"),
+            "The member for a three-letter name in upper or lower case; raises ValueError for any other text.");
     cls.def_static(
         "is_amino_acid",
         [](nb::handle residue) {
             const std::string_view name = argument("residue", [&] { return to_str(residue); });
             return zyk::is_amino_acid(name);
         },
-        nb::arg("residue"), nb::sig("def is_amino_acid(residue: str) -> bool"));
+        nb::arg("residue"), nb::sig("def is_amino_acid(residue: str) -> bool"),
+            "Whether from_pdb_std_name would accept the name (caps and UNK included).");
     populate(cls);
 }
 

@@ -31,6 +31,9 @@ nb::object trc_subset_by_residues(const zyk::TRC& trc, nb::handle refs);
 nb::object trc_with_geometry(const zyk::TRC& trc, nb::handle geometry);
 nb::object trc_with_fragments(const zyk::TRC& trc, nb::handle fragments);
 nb::object topology_get_fragments_near_fragment(const zyk::Topology& topology, nb::handle frag_idx, nb::handle threshold);
+// Adds Topology.get_fragments_near_fragment as a method whose text signature is
+// "get_fragments_near_fragment($self, frag_idx, threshold)".
+void install_fragment_query(nb::handle topology_type);
 
 // perception.cpp: bonds and formal charges from the amino-acid templates.
 nb::object trc_perceive_bonds(const zyk::TRC& trc, nb::handle strictness);

@@ -183,33 +183,52 @@ nb::class_<TRCObject> register_trc(nb::module_& m) {
 void add_trc_methods(nb::class_<TRCObject>& cls) {
     using T = TRCObject;
     auto rec = [](const T& self) -> const zyk::TRC& { return *self.record; };
-    cls.def_prop_ro("topology", [](const T& self) { return self.topology; }, nb::sig("def topology(self) -> Topology"))
-        .def_prop_ro("residues", [](const T& self) { return self.residues; }, nb::sig("def residues(self) -> Residues"))
-        .def_prop_ro("chains", [](const T& self) { return self.chains; }, nb::sig("def chains(self) -> Chains"))
-        .def_prop_ro("num_atoms", [](const T& self) { return self.record->topology.symbols.size(); })
-        .def_prop_ro("num_residues", [](const T& self) { return self.record->residues.residues.size(); })
-        .def_prop_ro("num_chains", [](const T& self) { return self.record->chains.chains.size(); })
+    cls.def_prop_ro("topology", [](const T& self) { return self.topology; }, nb::sig("def topology(self) -> Topology"),
+            "The Topology view (atoms, coordinates, charges, bonds, fragments).")
+        .def_prop_ro("residues", [](const T& self) { return self.residues; }, nb::sig("def residues(self) -> Residues"),
+            "The Residues view (atoms of each residue, names, numbers, insertion codes).")
+        .def_prop_ro("chains", [](const T& self) { return self.chains; }, nb::sig("def chains(self) -> Chains"),
+            "The Chains view (residues of each chain, helices, sheets).")
+        .def_prop_ro("num_atoms", [](const T& self) { return self.record->topology.symbols.size(); },
+            nb::sig("def num_atoms(self) -> int"),
+            "Number of atoms.")
+        .def_prop_ro("num_residues", [](const T& self) { return self.record->residues.residues.size(); },
+            nb::sig("def num_residues(self) -> int"),
+            "Number of residues.")
+        .def_prop_ro("num_chains", [](const T& self) { return self.record->chains.chains.size(); },
+            nb::sig("def num_chains(self) -> int"),
+            "Number of chains.")
         .def("check",
              [](const T& self) {
                  if (auto ok = zyk::check(*self.record); !ok) raise_value_error(zyk::message(ok.error()));
-             })
-        .def("to_dict", [rec](const T& self) { return trc_to_dict(rec(self)); }, nb::sig("def to_dict(self) -> dict"))
-        .def_static("from_dict", &trc_from_dict, nb::arg("data"), nb::sig("def from_dict(data: object) -> TRC"))
-        .def("extend", [rec](const T& self, nb::handle other) { return trc_extend(rec(self), other); }, nb::arg("other"),
-             nb::sig("def extend(self, other: TRC) -> TRC"))
+             },
+            nb::sig("def check(self) -> None"),
+            "Validate the structure; raises ValueError with the first problem found.")
+        .def("to_dict", [rec](const T& self) { return trc_to_dict(rec(self)); }, nb::sig("def to_dict(self) -> dict"),
+            "The structure as nested dicts, lists, tuples, strings and numbers (keys in field order, absent fields left out).")
+        .def_static("from_dict", &trc_from_dict, nb::arg("data").none(), nb::sig("def from_dict(data: object) -> TRC"),
+            "A TRC read from the data of TRC.to_dict (not validated: call check()); raises ValueError \"failed to deserialize TRC: ...\".")
+        .def("extend", [rec](const T& self, nb::handle other) { return trc_extend(rec(self), other); }, nb::arg("other").none(),
+             nb::sig("def extend(self, other: TRC) -> TRC"),
+            "A new structure with `other` appended (atoms, bonds, residues, chains, helices and sheets re-indexed).")
         .def("subset_by_residues", [rec](const T& self, nb::handle refs) { return trc_subset_by_residues(rec(self), refs); },
-             nb::arg("refs"), nb::sig("def subset_by_residues(self, refs: collections.abc.Sequence[int]) -> TRC"))
+             nb::arg("refs").none(), nb::sig("def subset_by_residues(self, refs: collections.abc.Sequence[int]) -> TRC"),
+            "A new structure made of the residues `refs` (0-based), with every index renumbered.")
         .def("with_geometry", [rec](const T& self, nb::handle g) { return trc_with_geometry(rec(self), g); },
-             nb::arg("geometry"),
-             nb::sig("def with_geometry(self, geometry: collections.abc.Sequence[collections.abc.Sequence[float]]) -> TRC"))
+             nb::arg("geometry").none(),
+             nb::sig("def with_geometry(self, geometry: collections.abc.Sequence[collections.abc.Sequence[float]]) -> TRC"),
+            "A new structure with the coordinates replaced (one position per atom).")
         .def("with_fragments", [rec](const T& self, nb::handle f) { return trc_with_fragments(rec(self), f); },
-             nb::arg("fragments"),
-             nb::sig("def with_fragments(self, fragments: collections.abc.Sequence[collections.abc.Sequence[int]]) -> TRC"))
+             nb::arg("fragments").none(),
+             nb::sig("def with_fragments(self, fragments: collections.abc.Sequence[collections.abc.Sequence[int]]) -> TRC"),
+            "A new structure with the fragments replaced (and fragment charges summed from the atoms).")
         .def("perceive_bonds", [rec](const T& self, nb::handle s) { return trc_perceive_bonds(rec(self), s); },
              nb::arg("strictness") = member(zyk::AtomCheckStrictness::Heavy),
-             nb::sig("def perceive_bonds(self, strictness: AtomCheckStrictness = AtomCheckStrictness.Heavy) -> TRC"))
+             nb::sig("def perceive_bonds(self, strictness: AtomCheckStrictness = AtomCheckStrictness.Heavy) -> TRC"),
+            "A new structure whose amino-acid bonds are rebuilt from residue and atom names, with peptide and water bonds added; bonds it cannot reproduce are kept with a warning on stderr.")
         .def("perceive_formal_charges", [rec](const T& self) { return trc_perceive_formal_charges(rec(self)); },
-             nb::sig("def perceive_formal_charges(self) -> TRC"))
+             nb::sig("def perceive_formal_charges(self) -> TRC"),
+            "A new structure with formal charges assigned from the hydrogens present (protonation states, termini, disulfides).")
         .def("__reduce__", [](nb::handle self) { return reduce_with_dict(self); })
         .def("__repr__", [](const T& self) {
             const zyk::TRC& t = *self.record;
