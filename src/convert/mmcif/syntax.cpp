@@ -161,7 +161,7 @@ std::string_view placeholder_to_empty(std::string_view v) { return is_placeholde
 namespace {
 
 // Byte classes of the tokeniser; bytes from 0x80 may start a multi-byte white-space character.
-enum ByteClass : std::uint8_t { Plain, Space, Quote, Semicolon, High };
+enum ByteClass : std::uint8_t { Plain, Semicolon, Space, Quote, High };
 
 constexpr std::array<std::uint8_t, 256> byte_classes = [] {
     std::array<std::uint8_t, 256> t{};
@@ -177,10 +177,7 @@ constexpr std::array<std::uint8_t, 256> byte_classes = [] {
 ByteClass class_of(char c) { return ByteClass(byte_classes[static_cast<unsigned char>(c)]); }
 
 // Inside a value a semicolon is an ordinary byte.
-bool continues_value(char c) {
-    const ByteClass k = class_of(c);
-    return k == Plain || k == Semicolon;
-}
+bool continues_value(char c) { return class_of(c) <= Semicolon; }
 
 }  // namespace
 
