@@ -79,6 +79,14 @@ std::string_view trim_end(std::string_view s) {
 
 std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 
+std::size_t decode_utf8_at(std::string_view s, std::size_t i, char32_t& cp) { return utf8_length_at(s, i, cp); }
+
+std::size_t white_space_at(std::string_view s, std::size_t i) {
+    char32_t cp;
+    const std::size_t len = utf8_length_at(s, i, cp);
+    return len != 0 && is_white_space(cp) ? len : 0;
+}
+
 std::string_view next_token(std::string_view& rest) {
     rest = trim_start(rest);
     std::size_t i = 0;

@@ -23,6 +23,12 @@ std::string_view trim_end(std::string_view s);
 // Splits off the next run of non-white-space (same set as trim) from the front of `rest` and
 // advances `rest` past it; empty when only white space is left.
 std::string_view next_token(std::string_view& rest);
+// Byte length of the well-formed UTF-8 sequence starting at s[i] with its code point in `cp`,
+// or 0 when s[i] starts no well-formed sequence (i must be below s.size()).
+std::size_t decode_utf8_at(std::string_view s, std::size_t i, char32_t& cp);
+// Byte length of the white-space code point starting at s[i], or 0 when there is none there;
+// lets tokenisers split on the same white space that `trim` removes.
+std::size_t white_space_at(std::string_view s, std::size_t i);
 
 // Integers: an optional sign ('-' only for signed types), then one or more ASCII digits,
 // nothing else, range-checked against the target type.

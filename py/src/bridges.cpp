@@ -1,7 +1,6 @@
 #include "bridges.hpp"
 
 #include <nanobind/nanobind.h>
-#include <nanobind/stl/string.h>
 
 #include <string>
 
@@ -40,7 +39,8 @@ std::string logger_name(std::string_view target) {
 
 nb::object get_logger(std::string_view target) {
     nb::module_ logging = nb::module_::import_("logging");
-    return logging.attr("getLogger")(logger_name(target));
+    const std::string name = logger_name(target);
+    return logging.attr("getLogger")(nb::str(name.data(), name.size()));
 }
 
 // The most verbose level any of our loggers passes on.

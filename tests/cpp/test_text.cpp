@@ -231,3 +231,20 @@ ZYK_TEST(short_integers_take_the_unchecked_path_with_the_same_results) {
     EXPECT(parse_int<std::int32_t>("1:").error() == IntError::InvalidDigit);
     EXPECT(parse_int<std::int32_t>("\xB1").error() == IntError::InvalidDigit);
 }
+
+ZYK_TEST(white_space_at_measures_one_code_point) {
+    struct { std::string_view in; std::size_t at, len; } table[] = {
+        {" x", 0, 1}, {"\tx", 0, 1}, {"x y", 0, 0}, {"x y", 1, 1},
+        {"\xC2\xA0", 0, 2},          // NBSP
+        {"\xE2\x80\x83x", 0, 3},     // EM SPACE
+        {"\xE3\x80\x80", 0, 3},      // IDEOGRAPHIC SPACE
+        {"\xC3\xA9", 0, 0},          // a letter
+        {"\xE2\x80", 0, 0},          // truncated
+        {"\xFF", 0, 0},
+    };
+    for (auto& row : table) EXPECT_EQ(white_space_at(row.in, row.at), row.len);
+    char32_t cp = 0;
+    EXPECT_EQ(decode_utf8_at("\xC3\xA9", 0, cp), std::size_t(2));
+    EXPECT_EQ(std::uint32_t(cp), std::uint32_t(0xE9));
+    EXPECT_EQ(decode_utf8_at("\x80", 0, cp), std::size_t(0));
+}

@@ -25,8 +25,6 @@ std::string num(T v) {
     return s;
 }
 
-// Residue key: chain, number, insertion code ("~" for none), name; ordered in that order,
-// texts byte-wise, so "52A" < "52B" < "52" (no code).
 // Residue key texts are a few bytes: compare them in line rather than through memcmp.
 inline bool same_text(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -36,6 +34,8 @@ inline bool same_text(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Residue key: chain, number, insertion code ("~" for none), name; ordered in that order,
+// texts byte-wise, so "52A" < "52B" < "52" (no code).
 struct KeyView {
     std::string_view chain;
     std::int32_t seq;
