@@ -230,9 +230,20 @@ def test_seqres_adds_unresolved_residues_without_atoms():
 
 
 def test_dbref_sets_the_first_sequence_number():
-    trc = read_one(dbref("A", 10), dbref("A", 50), seqres(1, "A", 3, ["GLY", "GLY", "GLY"]),
+    # SEQRES GLY ALA GLY ALA: the name alone would place ALA 11 at the first ALA (start 10 as
+    # well); DBREF 8 agrees with the names too (position 3 is ALA) and wins
+    trc = read_one(dbref("A", 8), dbref("A", 50), seqres(1, "A", 4, ["GLY", "ALA", "GLY", "ALA"]),
                    *residue_lines(1, "ALA", "A", 11))
-    assert list(zip(trc.residues.seqs, trc.residues.seq_ns)) == [("GLY", 10), ("ALA", 11), ("GLY", 12)]
+    assert list(zip(trc.residues.seqs, trc.residues.seq_ns)) == [("GLY", 8), ("ALA", 9), ("GLY", 10), ("ALA", 11)]
+
+
+@pytest.mark.parametrize("seq_begin", [3, 2, 9])
+def test_a_dbref_number_that_disagrees_with_the_names_is_not_used(seq_begin):
+    # the sequence starts with two tag residues before the database segment: DBREF numbers
+    # the segment (3) or is simply off, and the first residue's name places the sequence
+    trc = read_one(dbref("A", seq_begin), seqres(1, "A", 4, ["MET", "GLY", "SER", "ALA"]),
+                   *residue_lines(1, "SER", "A", 3), *residue_lines(6, "ALA", "A", 4))
+    assert list(zip(trc.residues.seqs, trc.residues.seq_ns)) == [("MET", 1), ("GLY", 2), ("SER", 3), ("ALA", 4)]
 
 
 def test_seqres_lines_of_a_chain_are_joined_in_order():

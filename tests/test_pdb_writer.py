@@ -95,6 +95,12 @@ def test_conect_records(bond, lines):
     assert records(libzyk.to_pdb(trc), "CONECT") == lines
 
 
+def test_a_pair_listed_twice_is_written_once_for_its_first_bond():
+    # two bonds between the same atoms would read back as one bond of a higher order
+    trc = TRC(SIX, POSITIONS, connectivity=[(4, 5, 1), (5, 4, 2), (1, 4, 1), (4, 5, 1)], **LIGAND_AND_PROTEIN)
+    assert records(libzyk.to_pdb(trc), "CONECT") == ["CONECT    4    5", "CONECT    1    4"]
+
+
 def test_an_atom_counts_in_the_first_residue_that_lists_it():
     # atom 1 is listed by CYS and by the ligand: it counts as an amino-acid atom
     trc = TRC(SIX, POSITIONS, connectivity=[(0, 1, 1)], residues=[[0, 1], [1, 2, 3, 4, 5]],

@@ -598,11 +598,20 @@ private:
             const std::int64_t first = numbers.front();
             const std::int64_t last = numbers.back();
 
+            // DBREF gives the number of the first SEQRES residue when it agrees with the
+            // residue names: a sequence that starts with residues outside the database
+            // segment (expression tags) has its DBREF number on a later residue, and numbering
+            // from it would shift every residue added from SEQRES. Otherwise the first
+            // residue's name places the sequence.
+            const std::int64_t count = std::int64_t(names.size());
+            const std::string& first_name = s.slots[order[run->begin]].name;
             std::int64_t start;
-            if (const auto d = file_.dbref.find(chain); d != file_.dbref.end()) {
+            const auto d = file_.dbref.find(chain);
+            const std::int64_t from_dbref = d != file_.dbref.end() ? first - d->second : -1;
+            if (d != file_.dbref.end() && from_dbref >= 0 && from_dbref < count && names[std::size_t(from_dbref)] == first_name) {
                 start = d->second;
             } else {
-                const std::string& name = s.slots[order[run->begin]].name;
+                const std::string& name = first_name;
                 const auto pos = std::find(names.begin(), names.end(), name);
                 if (pos == names.end()) {
                     ZYK_WARN(log::target_pdb, "WARNING: chain " + chain + ": could not align SEQRES with ATOM records (residue " +
@@ -629,7 +638,6 @@ private:
                     missing.emplace_back(names[i], n);
                 }
             }
-            const std::int64_t count = std::int64_t(names.size());
             if (include_seqres_) {
                 const std::int64_t leading = std::max<std::int64_t>(0, first - start);
                 const std::int64_t trailing = std::max<std::int64_t>(0, (start + count - 1) - last);

@@ -1,6 +1,7 @@
 #include "convert/pdb/writer.hpp"
 
 #include <limits>
+#include <unordered_set>
 
 #include "convert/pdb/line.hpp"
 #include "text.hpp"
@@ -246,9 +247,15 @@ private:
         }
         Line record{Conect{{0, 0}}};
         auto& serials = std::get<Conect>(record.value).serials;
+        // Repeated CONECT lines mean a higher bond order to a reader, so a pair that appears
+        // twice in the bond list (perception adds a peptide bond beside a kept one) is
+        // written once, for its first bond.
+        std::unordered_set<std::uint64_t> written;
         for (const Bond& b : *top_.connectivity) {
             const bool sulfur_pair = top_.symbols[b.first] == Element::S && top_.symbols[b.second] == Element::S;
             if (state[b.first] == 1 && state[b.second] == 1 && !sulfur_pair) continue;
+            const std::uint64_t pair = (std::uint64_t(std::min(b.first, b.second)) << 32) | std::max(b.first, b.second);
+            if (!written.insert(pair).second) continue;
             serials[0] = b.first;
             serials[1] = b.second;
             // Bond orders 1 to 6 are written as that many repetitions.
