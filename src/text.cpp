@@ -37,9 +37,18 @@ std::size_t utf8_length_at(std::string_view s, std::size_t i, char32_t& cp) {
 
 }  // namespace
 
+// The ASCII members of the white-space set, tested first: fixed-column text is almost all ASCII.
+bool is_ascii_white_space(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
+
 std::string_view trim_start(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            if (!is_ascii_white_space(b)) break;
+            ++i;
+            continue;
+        }
         char32_t cp;
         const std::size_t len = utf8_length_at(s, i, cp);
         if (len == 0 || !is_white_space(cp)) break;
@@ -51,6 +60,12 @@ std::string_view trim_start(std::string_view s) {
 std::string_view trim_end(std::string_view s) {
     std::size_t end = s.size();
     while (end > 0) {
+        const auto b = static_cast<unsigned char>(s[end - 1]);
+        if (b < 0x80) {
+            if (!is_ascii_white_space(b)) break;
+            --end;
+            continue;
+        }
         // Step back over continuation bytes to the start of the last sequence (at most 4).
         std::size_t start = end - 1;
         while (start > 0 && end - start < 4 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
@@ -70,6 +85,20 @@ std::size_t white_space_at(std::string_view s, std::size_t i) {
     char32_t cp;
     const std::size_t len = utf8_length_at(s, i, cp);
     return len != 0 && is_white_space(cp) ? len : 0;
+}
+
+std::string_view next_token(std::string_view& rest) {
+    rest = trim_start(rest);
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        char32_t cp;
+        const std::size_t len = utf8_length_at(rest, i, cp);
+        if (len != 0 && is_white_space(cp)) break;
+        i += len == 0 ? 1 : len;
+    }
+    const std::string_view token = rest.substr(0, i);
+    rest.remove_prefix(i);
+    return token;
 }
 
 std::string_view message(IntError e) {
@@ -232,8 +261,10 @@ void append_shortest_impl(std::string& out, F v, FloatStyle style) {
 
 }  // namespace
 
-std::expected<float, FloatError> parse_f32(std::string_view s) { return parse_float<float>(s); }
-std::expected<double, FloatError> parse_f64(std::string_view s) { return parse_float<double>(s); }
+namespace detail {
+std::expected<float, FloatError> parse_f32_general(std::string_view s) { return parse_float<float>(s); }
+std::expected<double, FloatError> parse_f64_general(std::string_view s) { return parse_float<double>(s); }
+}  // namespace detail
 
 void append_shortest(std::string& out, float v, FloatStyle style) { append_shortest_impl(out, v, style); }
 void append_shortest(std::string& out, double v, FloatStyle style) { append_shortest_impl(out, v, style); }
@@ -253,6 +284,36 @@ std::string shortest(double v, FloatStyle style) {
 void append_fixed(std::string& out, double v, int decimals) {
     if (std::isnan(v)) { out += "NaN"; return; }
     if (std::isinf(v)) { out += v < 0 ? "-inf" : "inf"; return; }
+    // Values that are exactly floats (what the writers print) with up to 8 decimals: the
+    // 24-bit mantissa times 10^d (5^d takes at most 19 bits) is exact in a double, so rounding
+    // it to an integer (ties to even) is the correctly rounded result.
+    if (decimals >= 0 && decimals <= 8 && double(float(v)) == v) {
+        static constexpr double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+        const double scaled = std::fabs(v) * pow10[decimals];
+        if (scaled < 9007199254740992.0) {
+            const auto n = static_cast<std::uint64_t>(std::nearbyint(scaled));
+            char buf[24];
+            const auto r = std::to_chars(buf, buf + sizeof buf, n);
+            std::string_view digits(buf, std::size_t(r.ptr - buf));
+            if (std::signbit(v)) out.push_back('-');
+            const auto d = std::size_t(decimals);
+            if (digits.size() <= d) {
+                out += "0";
+                if (d > 0) {
+                    out.push_back('.');
+                    out.append(d - digits.size(), '0');
+                    out += digits;
+                }
+            } else {
+                out += digits.substr(0, digits.size() - d);
+                if (d > 0) {
+                    out.push_back('.');
+                    out += digits.substr(digits.size() - d);
+                }
+            }
+            return;
+        }
+    }
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     if (r.ec == std::errc()) {
@@ -270,6 +331,17 @@ std::size_t char_count(std::string_view s) {
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
     }
     return n;
+}
+
+std::string_view prefix_chars(std::string_view s, std::size_t n) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (seen == n) return s.substr(0, i);
+            ++seen;
+        }
+    }
+    return s;
 }
 
 void append_aligned(std::string& out, std::string_view s, std::size_t width, Align align) {

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "harness.hpp"
@@ -133,6 +134,102 @@ ZYK_TEST(quoting_escapes_like_a_debug_form) {
     EXPECT_EQ(quoted("X1"), "\"X1\"");
     EXPECT_EQ(quoted("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
     EXPECT_EQ(quoted(std::string_view("\x01", 1)), "\"\\u{1}\"");
+}
+
+ZYK_TEST(tokens_split_at_runs_of_unicode_white_space) {
+    std::string_view rest = "  C\t1.0\xC2\xA0\xC2\xA0-2 \xE2\x80\x83x\r\n";
+    std::string_view expected[] = {"C", "1.0", "-2", "x"};
+    for (std::string_view want : expected) EXPECT_EQ(next_token(rest), want);
+    EXPECT_EQ(next_token(rest), "");
+    EXPECT_EQ(rest, "");
+    std::string_view broken = "a\xC2 b";  // a truncated sequence is part of the token
+    EXPECT_EQ(next_token(broken), "a\xC2");
+    EXPECT_EQ(next_token(broken), "b");
+}
+
+ZYK_TEST(character_prefixes_never_split_a_character) {
+    struct { std::string_view in; std::size_t n; std::string_view out; } table[] = {
+        {"ABCD", 3, "ABC"},
+        {"AB", 3, "AB"},
+        {"", 1, ""},
+        {"\xC3\x85" "BC", 1, "\xC3\x85"},
+        {"A\xE2\x82\xAC", 2, "A\xE2\x82\xAC"},
+        {"ABC", 0, ""},
+    };
+    for (auto& row : table) EXPECT_EQ(prefix_chars(row.in, row.n), row.out);
+}
+
+ZYK_TEST(fast_paths_agree_with_the_general_number_forms) {
+    // Fixed-point printing of floats and parsing of plain decimals take shortcuts; both must
+    // give exactly what the general conversions give.
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 200000; ++i) {
+        const float f = float(mantissa(rng) * std::pow(10.0, exponent(rng)));
+        const int decimals = i % 9;
+        std::string fast;
+        append_fixed(fast, double(f), decimals);
+        char buf[400];
+        auto r = std::to_chars(buf, buf + sizeof buf, double(f), std::chars_format::fixed, decimals);
+        const std::string slow(buf, r.ptr);
+        if (fast != slow) {
+            EXPECT_EQ(fast, slow);
+            break;
+        }
+        float parsed = 0;
+        std::from_chars(slow.data(), slow.data() + slow.size(), parsed);
+        if (parse_f32(slow).value() != parsed) {
+            EXPECT_EQ(parse_f32(slow).value(), parsed);
+            break;
+        }
+        double parsed64 = 0;
+        std::from_chars(slow.data(), slow.data() + slow.size(), parsed64);
+        if (parse_f64(slow).value() != parsed64) {
+            EXPECT_EQ(parse_f64(slow).value(), parsed64);
+            break;
+        }
+    }
+    struct { float v; int decimals; std::string_view out; } ties[] = {
+        {0.125f, 2, "0.12"}, {0.375f, 2, "0.38"}, {2.5f, 0, "2"}, {3.5f, 0, "4"}, {-0.0001f, 3, "-0.000"},
+        {-0.0f, 0, "-0"}, {16777216.0f, 8, "16777216.00000000"}, {1e30f, 2, "1000000015047466219876688855040.00"},
+    };
+    for (auto& row : ties) {
+        std::string s;
+        append_fixed(s, double(row.v), row.decimals);
+        EXPECT_EQ(s, row.out);
+    }
+    struct { std::string_view in; float out; } decimals[] = {
+        {"16777216", 16777216.0f}, {"16777217", 16777216.0f}, {"0.1", 0.1f}, {"123.456", 123.456f},
+        {"-0.000", -0.0f}, {"00000000000000000000001.5", 1.5f}, {"0.0000000001", 1e-10f},
+        {"0.00000000001", 1e-11f}, {"3.4028235e38", 3.4028235e38f},
+    };
+    for (auto& row : decimals) EXPECT_EQ(parse_f32(row.in).value(), row.out);
+    EXPECT(std::signbit(parse_f32("-0.000").value()));
+    EXPECT(parse_f32("1.2.3").error() == FloatError::Invalid);
+    EXPECT(parse_f32(".").error() == FloatError::Invalid);
+}
+
+ZYK_TEST(short_integers_take_the_unchecked_path_with_the_same_results) {
+    // Up to digits10 digits cannot overflow and skip the range checks; the edges on both
+    // sides of that length must read as before.
+    EXPECT_EQ(parse_int<std::uint8_t>("99").value(), 99);
+    EXPECT_EQ(parse_int<std::uint8_t>("255").value(), 255);
+    EXPECT(parse_int<std::uint8_t>("256").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::int8_t>("-99").value(), -99);
+    EXPECT_EQ(parse_int<std::int8_t>("-128").value(), -128);
+    EXPECT(parse_int<std::int8_t>("-129").error() == IntError::NegOverflow);
+    EXPECT(parse_int<std::int8_t>("128").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::uint32_t>("999999999").value(), 999999999u);
+    EXPECT_EQ(parse_int<std::uint32_t>("4294967295").value(), 4294967295u);
+    EXPECT(parse_int<std::uint32_t>("4294967296").error() == IntError::PosOverflow);
+    EXPECT_EQ(parse_int<std::int32_t>("-999999999").value(), -999999999);
+    EXPECT_EQ(parse_int<std::int32_t>("+00000001").value(), 1);
+    EXPECT_EQ(parse_int<std::int32_t>("0000000001").value(), 1);
+    EXPECT(parse_int<std::int32_t>("12a").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("1/").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("1:").error() == IntError::InvalidDigit);
+    EXPECT(parse_int<std::int32_t>("\xB1").error() == IntError::InvalidDigit);
 }
 
 ZYK_TEST(white_space_at_measures_one_code_point) {
