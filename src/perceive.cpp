@@ -53,6 +53,10 @@ std::optional<std::int32_t> seq_n_of(const Residues& res, std::size_t r) {
     return res.seq_ns[r];
 }
 
+// The kind of each residue for the per-residue work. A residue without atoms (a sequence
+// position the readers add where the coordinates have no residue) has nothing to check or
+// perceive, so it has no kind: otherwise every structure with an unresolved loop would fail
+// the completeness check and get no bonds at all.
 std::vector<std::optional<AminoAcidSeq>> residue_kinds(const Residues& res) {
     std::vector<std::optional<AminoAcidSeq>> kinds(res.residues.size());
     // Neighbouring residues mostly share a name: reuse the previous answer.
@@ -62,14 +66,15 @@ std::vector<std::optional<AminoAcidSeq>> residue_kinds(const Residues& res) {
     for (std::size_t r = 0; r < kinds.size(); ++r) {
         if (r < res.seqs.size() && have_last && res.seqs[r] == last_name) {
             kinds[r] = last_kind;
-            continue;
+        } else {
+            kinds[r] = kind_of(res, r);
+            if (r < res.seqs.size()) {
+                last_name = res.seqs[r];
+                last_kind = kinds[r];
+                have_last = true;
+            }
         }
-        kinds[r] = kind_of(res, r);
-        if (r < res.seqs.size()) {
-            last_name = res.seqs[r];
-            last_kind = kinds[r];
-            have_last = true;
-        }
+        if (res.residues[r].empty()) kinds[r] = std::nullopt;
     }
     return kinds;
 }

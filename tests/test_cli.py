@@ -109,14 +109,15 @@ def test_convert_from_stdin_to_stdout(corpus):
 
 
 def test_model_selection(corpus, tmp_path):
-    models = libzyk.from_pdb((corpus / "pdb" / "2beg.pdb").read_text())
+    source = corpus / "cif" / "2beg.cif"
+    models = libzyk.from_mmcif(source.read_text())
     assert len(models) > 1
-    run = zyk("convert", corpus / "pdb" / "2beg.pdb", tmp_path / "m.pdb")
+    run = zyk("convert", source, tmp_path / "m.pdb")
     assert run.returncode == 1 and "--model" in run.stderr
-    zyk("convert", corpus / "pdb" / "2beg.pdb", tmp_path / "m.pdb", "--model", 2, check=0)
+    zyk("convert", source, tmp_path / "m.pdb", "--model", 2, check=0)
     second = libzyk.from_pdb((tmp_path / "m.pdb").read_text())[0]
     assert second.topology.geometry.tolist() == models[1].topology.geometry.tolist()
-    run = zyk("convert", corpus / "pdb" / "2beg.pdb", tmp_path / "m.pdb", "--model", 999)
+    run = zyk("convert", source, tmp_path / "m.pdb", "--model", 999)
     assert run.returncode == 1 and "model 999 does not exist" in run.stderr
 
 

@@ -540,11 +540,17 @@ def test_every_model_is_perceived():
     assert [len(m.topology.connectivity) for m in models] == [8, 8]
 
 
+def test_sequence_residues_without_atoms_do_not_stop_perception():
+    # SER 3 exists only in SEQRES: an unresolved residue, not an incomplete one.
+    trc = read_one(seqres(1, "A", 3, ["GLY", "ALA", "SER"]), *DIPEPTIDE, *LIGAND_AND_WATER)
+    assert trc.residues.seqs[:3] == ["GLY", "ALA", "SER"] and trc.residues.residues[2] == []
+    assert len(bonds(trc)) == len(bonds(read_one(*DIPEPTIDE, *LIGAND_AND_WATER)))
+    assert sorted(bonds(trc.perceive_bonds())) == sorted(bonds(trc))
+
+
 @pytest.mark.parametrize(
     "lines",
     [
-        # a SEQRES residue without atoms fails perception's completeness check
-        [seqres(1, "A", 3, ["GLY", "ALA", "SER"]), *DIPEPTIDE],
         # an atom name the templates do not know
         [atom(1, "N", "GLY", "A", 1, "N"), atom(2, "XX", "GLY", "A", 1, "C"), atom(3, "C", "GLY", "A", 1, "C"),
          atom(4, "O", "GLY", "A", 1, "O"), atom(5, "CA", "GLY", "A", 1, "C")],
