@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -102,7 +103,7 @@ std::uint64_t pair_key(std::uint32_t a, std::uint32_t b) {
 // logarithm of one atom's degree whatever the input.
 class BondIndex {
 public:
-    BondIndex(const std::vector<Bond>& bonds, std::size_t atom_count) : groups_(atom_count + 1) {
+    BondIndex(std::span<const Bond> bonds, std::size_t atom_count) : groups_(atom_count + 1) {
         start_.assign(groups_ + 1, 0);
         for (const Bond& b : bonds) ++start_[group(std::min(b.first, b.second)) + 1];
         for (std::size_t g = 0; g < groups_; ++g) start_[g + 1] += start_[g];
@@ -590,7 +591,16 @@ std::expected<void, Error> perceive_bonds(TRC& trc, AtomCheckStrictness strictne
     std::vector<Bond>& out = *t.connectivity;
 
     if (t.labels) {
+        const std::size_t kept = out.size();
         auto ok = append_amino_acid_bonds(trc, kinds, out);
+        // A bond that a kept bond already records (the peptide bond from a modified residue,
+        // given by CONECT) is not added a second time.
+        if (kept > 0 && out.size() > kept) {
+            const BondIndex kept_bonds(std::span<const Bond>(out.data(), kept), t.symbols.size());
+            out.erase(std::remove_if(out.begin() + long(kept), out.end(),
+                                     [&](const Bond& b) { return kept_bonds.contains(b.first, b.second); }),
+                      out.end());
+        }
         if (stereo) stereo->resize(out.size(), Stereochemistry::NONE);
         if (!ok) return ok;
     }

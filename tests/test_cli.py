@@ -13,21 +13,6 @@ import libzyk
 ZYK = Path(sys.executable).parent / "zyk"
 
 
-def _implemented(reader) -> bool:
-    try:
-        reader("")
-    except NotImplementedError:
-        return False
-    except Exception:
-        return True
-    return True
-
-
-# Until every reader of the build exists.
-pytestmark = pytest.mark.skipif(
-    not all(_implemented(r) for r in (libzyk.from_pdb, libzyk.from_mmcif, libzyk.from_xyz)),
-    reason="this build lacks a reader")
-
 
 def zyk(*args, stdin=None, check=None):
     run = subprocess.run([str(ZYK), *map(str, args)], input=stdin, capture_output=True, text=True, timeout=300)

@@ -14,21 +14,6 @@ import dask_archive  # noqa: E402
 import libzyk  # noqa: E402
 
 
-def _implemented(reader) -> bool:
-    try:
-        reader("")
-    except NotImplementedError:
-        return False
-    except Exception:
-        return True
-    return True
-
-
-# Until every reader of the build exists.
-pytestmark = pytest.mark.skipif(
-    not all(_implemented(r) for r in (libzyk.from_pdb, libzyk.from_mmcif, libzyk.from_xyz)),
-    reason="this build lacks a reader")
-
 
 @pytest.fixture(scope="module")
 def client():

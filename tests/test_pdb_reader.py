@@ -562,3 +562,20 @@ def test_a_model_perception_refuses_is_kept_as_read(lines):
     assert bonds(trc) == [((trc.num_atoms - 5, trc.num_atoms - 4), BondOrder.Double)]
     with pytest.raises(ValueError):
         trc.perceive_bonds()
+
+
+def test_a_peptide_bond_given_by_conect_is_not_added_twice():
+    # A modified residue (MSE, not a template kind) bonded to the next amino acid by CONECT: the
+    # kept CONECT bond and the perceived peptide bond are the same bond.
+    lines = [
+        hetatm(1, "N", "MSE", "A", 1, "N", x=0.0), hetatm(2, "CA", "MSE", "A", 1, "C", x=1.45),
+        hetatm(3, "C", "MSE", "A", 1, "C", x=2.0, y=1.4), hetatm(4, "O", "MSE", "A", 1, "O", x=1.3, y=2.4),
+        atom(5, "N", "ALA", "A", 2, "N", x=3.3, y=1.5), atom(6, "CA", "ALA", "A", 2, "C", x=4.0, y=2.7),
+        atom(7, "C", "ALA", "A", 2, "C", x=5.5, y=2.5), atom(8, "O", "ALA", "A", 2, "O", x=6.0, y=1.4),
+        atom(9, "CB", "ALA", "A", 2, "C", x=3.6, y=4.0),
+        conect(3, 5),
+    ]
+    trc = read_one(*lines)
+    pairs = [tuple(sorted(b.atoms)) for b in trc.topology.connectivity]
+    assert pairs.count((2, 4)) == 1
+    assert len(pairs) == len(set(pairs))
