@@ -13,7 +13,6 @@ import libzyk
 ZYK = Path(sys.executable).parent / "zyk"
 
 
-
 def zyk(*args, stdin=None, check=None):
     run = subprocess.run([str(ZYK), *map(str, args)], input=stdin, capture_output=True, text=True, timeout=300)
     if check is not None:

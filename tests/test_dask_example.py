@@ -14,7 +14,6 @@ import dask_archive  # noqa: E402
 import libzyk  # noqa: E402
 
 
-
 @pytest.fixture(scope="module")
 def client():
     cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None)
